@@ -1,0 +1,5 @@
+#include <cstdio>
+int main() {
+  std::puts("mirdex_bench: nothing measured yet");
+  return 0;
+}

@@ -1,0 +1,47 @@
+# Shared steps of scripts/test and scripts/run: packages, build, the private
+# Wine prefix and a display with one long-lived wineserver.
+set -euo pipefail
+MIRDEX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export MIRDEX_BUILD_DIR="$MIRDEX_ROOT/build"
+export WINEPREFIX="$MIRDEX_BUILD_DIR/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+export WINESERVER=/usr/lib/wine/wineserver64
+WINE="$MIRDEX_ROOT/scripts/wine-run"
+# Bump when the prefix settings below change, so existing prefixes refresh.
+PREFIX_SETTINGS_VERSION=1
+
+mirdex_build() {
+  "$MIRDEX_ROOT/scripts/deps"
+  cd "$MIRDEX_ROOT"
+  cmake --preset default >/dev/null
+  cmake --build --preset default -j "$(nproc)"
+}
+
+mirdex_prefix() {
+  local stamp="$WINEPREFIX/.mirdex-settings"
+  if [ "$(cat "$stamp" 2>/dev/null)" = "$PREFIX_SETTINGS_VERSION" ]; then
+    return 0
+  fi
+  echo "Preparing Wine prefix $WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  "$WINE" wineboot -i </dev/null >/dev/null 2>&1
+  # Without a window manager, hiding a top-level window stalls for seconds.
+  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  local face
+  for face in "Arial=Liberation Sans" "Times New Roman=Liberation Serif" "Courier New=Liberation Mono"; do
+    "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "${face%%=*}" /d "${face#*=}" /f >/dev/null 2>&1
+  done
+  "$WINESERVER" -w
+  echo "$PREFIX_SETTINGS_VERSION" >"$stamp"
+}
+
+# mirdex_in_display CMD...: runs CMD inside a fresh Xvfb with a compositor and
+# one persistent wineserver whose output goes nowhere (a server holding the
+# caller's pipes would stall every later process).
+mirdex_in_display() {
+  "$WINESERVER" -k 2>/dev/null || true
+  MIRDEX_ROOT="$MIRDEX_ROOT" xvfb-run -a -s "-screen 0 1280x1024x24" \
+    bash "$MIRDEX_ROOT/scripts/in-display.sh" "$@"
+}
