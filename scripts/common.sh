@@ -2,7 +2,7 @@
 # Wine prefix and a display with one long-lived wineserver.
 set -euo pipefail
 MIRDEX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export MIRDEX_BUILD_DIR="$MIRDEX_ROOT/build"
+export MIRDEX_BUILD_DIR="${MIRDEX_BUILD_DIR:-$MIRDEX_ROOT/build}"
 export WINEPREFIX="$MIRDEX_BUILD_DIR/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -15,8 +15,8 @@ PREFIX_SETTINGS_VERSION=1
 mirdex_build() {
   "$MIRDEX_ROOT/scripts/deps"
   cd "$MIRDEX_ROOT"
-  cmake --preset default >/dev/null
-  cmake --build --preset default -j "$(nproc)"
+  cmake --preset default -B "$MIRDEX_BUILD_DIR" >/dev/null
+  cmake --build "$MIRDEX_BUILD_DIR" -j "$(nproc)" "$@"
 }
 
 mirdex_prefix() {
