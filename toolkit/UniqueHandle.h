@@ -59,3 +59,94 @@ struct RegKeyTraits {
   static void close(HKEY h) noexcept { ::RegCloseKey(h); }
 };
 using RegKey = UniqueHandle<RegKeyTraits>;
+
+// GDI objects (bitmaps, brushes, pens, fonts, regions, palettes), deleted
+// with DeleteObject. A region handed to SetWindowRgn belongs to the system
+// afterwards: release() it then.
+template <typename GdiHandle>
+struct GdiObjectTraits {
+  using handle_type = GdiHandle;
+  static GdiHandle invalid() noexcept { return nullptr; }
+  static bool valid(GdiHandle h) noexcept { return h != nullptr; }
+  static void close(GdiHandle h) noexcept { ::DeleteObject(h); }
+};
+template <typename GdiHandle>
+using GdiObject = UniqueHandle<GdiObjectTraits<GdiHandle>>;
+using GdiBitmap = GdiObject<HBITMAP>;
+using GdiBrush = GdiObject<HBRUSH>;
+using GdiPen = GdiObject<HPEN>;
+using GdiFont = GdiObject<HFONT>;
+using GdiRegion = GdiObject<HRGN>;
+
+// Device contexts made by CreateCompatibleDC or CreateDC, deleted with
+// DeleteDC.
+struct MemoryDcTraits {
+  using handle_type = HDC;
+  static HDC invalid() noexcept { return nullptr; }
+  static bool valid(HDC h) noexcept { return h != nullptr; }
+  static void close(HDC h) noexcept { ::DeleteDC(h); }
+};
+using MemoryDc = UniqueHandle<MemoryDcTraits>;
+
+// A window's device context (GetDC / GetWindowDC), given back with
+// ReleaseDC, which needs the window as well as the context.
+class WindowDc {
+public:
+  enum class Area { Client, Window };
+
+  WindowDc() noexcept = default;
+  // A null window gives the screen's context.
+  explicit WindowDc(HWND window, Area area = Area::Client) noexcept
+      : m_window(window),
+        m_dc(area == Area::Client ? ::GetDC(window) : ::GetWindowDC(window)) {}
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  WindowDc(WindowDc&& other) noexcept
+      : m_window(std::exchange(other.m_window, nullptr)), m_dc(std::exchange(other.m_dc, nullptr)) {}
+  WindowDc& operator=(WindowDc&& other) noexcept {
+    if (this != &other) {
+      reset();
+      m_window = std::exchange(other.m_window, nullptr);
+      m_dc = std::exchange(other.m_dc, nullptr);
+    }
+    return *this;
+  }
+  ~WindowDc() { reset(); }
+
+  HDC get() const noexcept { return m_dc; }
+  HWND window() const noexcept { return m_window; }
+  explicit operator bool() const noexcept { return m_dc != nullptr; }
+
+  void reset() noexcept {
+    if (HDC dc = std::exchange(m_dc, nullptr)) ::ReleaseDC(m_window, dc);
+    m_window = nullptr;
+  }
+
+private:
+  HWND m_window = nullptr;
+  HDC m_dc = nullptr;
+};
+
+// Selects an object into a device context and selects the previous one
+// back when it goes out of scope, so the object can be deleted afterwards
+// (GDI refuses to delete an object that is selected).
+class SelectedObject {
+public:
+  SelectedObject(HDC dc, HGDIOBJ object) noexcept
+      : m_dc(dc), m_previous(dc && object ? ::SelectObject(dc, object) : nullptr) {}
+  SelectedObject(const SelectedObject&) = delete;
+  SelectedObject& operator=(const SelectedObject&) = delete;
+  ~SelectedObject() { restore(); }
+
+  // Whether the selection took place.
+  explicit operator bool() const noexcept { return m_previous != nullptr && m_previous != HGDI_ERROR; }
+
+  void restore() noexcept {
+    if (*this) ::SelectObject(m_dc, m_previous);
+    m_previous = nullptr;
+  }
+
+private:
+  HDC m_dc;
+  HGDIOBJ m_previous;
+};
