@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cwchar>
 #include <new>
+#include <type_traits>
 
 #include "RegIntValue.h"
 
@@ -16,11 +17,25 @@ int checked_length(size_t n) {
   return static_cast<int>(n);
 }
 
+// Every code page used here (UTF-8 and the ANSI ones) maps the bytes below
+// 0x80 to the same code units, so pure ASCII text, by far the most common on
+// the wire, is widened or narrowed without asking the system.
+template <typename Char>
+bool is_ascii(const Char* text, int length) noexcept {
+  for (int i = 0; i < length; ++i)
+    if (static_cast<std::make_unsigned_t<Char>>(text[i]) >= 0x80) return false;
+  return true;
+}
+
 // One pass: neither UTF-8 nor an ANSI code page gives more UTF-16 code units
 // than it has bytes.
 std::wstring to_wide(UINT code_page, const char* text, int length) {
   std::wstring out;
   if (length <= 0) return out;
+  if (is_ascii(text, length)) {
+    out.assign(text, text + length);
+    return out;
+  }
   out.resize(static_cast<size_t>(length));
   const int written = MultiByteToWideChar(code_page, 0, text, length, out.data(), length);
   out.resize(static_cast<size_t>(written > 0 ? written : 0));
@@ -41,6 +56,7 @@ std::string to_narrow(const wchar_t* text, int length) {
 
 int utf8_length(const std::wstring& text) {
   if (text.empty()) return 0;
+  if (is_ascii(text.data(), checked_length(text.size()))) return static_cast<int>(text.size());
   return WideCharToMultiByte(CP_UTF8, 0, text.data(), checked_length(text.size()), nullptr, 0,
                              nullptr, nullptr);
 }
@@ -123,8 +139,14 @@ void RegStrValue::write_data(RegBuf& buf) const {
   if (size == 0) return;
   const std::wstring& text = *wide();
   auto* p = reinterpret_cast<char*>(buf.write_space(size));
-  const int written = WideCharToMultiByte(CP_UTF8, 0, text.data(), checked_length(text.size()), p,
-                                          size - 1, nullptr, nullptr);
+  const int chars = checked_length(text.size());
+  int written;
+  if (chars == size - 1 && is_ascii(text.data(), chars)) {
+    for (int i = 0; i < chars; ++i) p[i] = static_cast<char>(text[static_cast<size_t>(i)]);
+    written = chars;
+  } else {
+    written = WideCharToMultiByte(CP_UTF8, 0, text.data(), chars, p, size - 1, nullptr, nullptr);
+  }
   // The size was measured by the same conversion; pad defensively so the
   // payload always has the length its field announced.
   const int body = written > 0 ? written : 0;
