@@ -10,7 +10,7 @@ export WINEARCH=win64
 export WINESERVER=/usr/lib/wine/wineserver64
 WINE="$MIRDEX_ROOT/scripts/wine-run"
 # Bump when the prefix settings below change, so existing prefixes refresh.
-PREFIX_SETTINGS_VERSION=1
+PREFIX_SETTINGS_VERSION=2
 
 mirdex_build() {
   "$MIRDEX_ROOT/scripts/deps"
@@ -29,6 +29,8 @@ mirdex_prefix() {
   "$WINE" wineboot -i </dev/null >/dev/null 2>&1
   # Without a window manager, hiding a top-level window stalls for seconds.
   "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  # A crashing test must fail, not wait in the debugger's dialog.
+  "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   local face
   for face in "Arial=Liberation Sans" "Times New Roman=Liberation Serif" "Courier New=Liberation Mono"; do
     "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "${face%%=*}" /d "${face#*=}" /f >/dev/null 2>&1
