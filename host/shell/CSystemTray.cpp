@@ -1,0 +1,3 @@
+#include "CSystemTray.h"
+
+CSystemTray::~CSystemTray() = default;
