@@ -47,3 +47,31 @@ mirdex_in_display() {
   MIRDEX_ROOT="$MIRDEX_ROOT" xvfb-run -a -s "-screen 0 1280x1024x24" \
     bash "$MIRDEX_ROOT/scripts/in-display.sh" "$@"
 }
+
+# The host program and the UI service DLL of the build (the DLL may not be
+# built yet).
+MIRDEX_HOST_EXE="$MIRDEX_BUILD_DIR/host/Mirdex.exe"
+MIRDEX_UI_DLL="$MIRDEX_BUILD_DIR/installation/ui/MirdexUI.dll"
+
+# mirdex_register: registers the host (and the UI service when built) in
+# the prefix. Needs a running wineserver whose output goes nowhere.
+mirdex_register() {
+  "$WINE" "$MIRDEX_HOST_EXE" /RegServer </dev/null || {
+    echo "Mirdex.exe /RegServer failed" >&2
+    return 1
+  }
+  if [ -f "$MIRDEX_UI_DLL" ]; then
+    "$WINE" regsvr32 /s "$MIRDEX_UI_DLL" </dev/null || echo "regsvr32 MirdexUI.dll failed" >&2
+  fi
+}
+
+# mirdex_display_usable: true when $DISPLAY names an X server that answers.
+mirdex_display_usable() {
+  [ -n "${DISPLAY:-}" ] && command -v xdpyinfo >/dev/null 2>&1 &&
+    timeout 5 xdpyinfo >/dev/null 2>&1
+}
+
+# The host's log file in the prefix (shared by all its processes).
+mirdex_host_log() {
+  echo "$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Local/Mirdex/logs/Mirdex.log"
+}

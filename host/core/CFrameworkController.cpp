@@ -1,10 +1,20 @@
 #include "CFrameworkController.h"
 
+#include "CFrameworkShell.h"
+#include "CFrameworkWindow.h"
+#include "CollectionClasses.h"
+#include "CollectionValue.h"
 #include "ComModule.h"
 #include "InternalCleanup.h"
+#include "LaunchStringParser.h"
 #include "Logger.h"
 #include "LoggerManager.h"
+#include "OperatingSystemTests.h"
+#include "RegistryText.h"
 #include "StatusText.h"
+
+#include <mshtml.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <new>
@@ -41,24 +51,6 @@ struct ScanStep {
 
 std::wstring_view viewOf(BSTR text) noexcept {
   return text ? std::wstring_view(text, ::SysStringLen(text)) : std::wstring_view();
-}
-
-// Reads a string value of at most kMaxValueText characters. ERROR_INVALID_DATA
-// for a value that is not a string, ERROR_MORE_DATA for a longer one.
-LONG readStringValue(HKEY key, const wchar_t* name, std::wstring& text) {
-  wchar_t buffer[kMaxValueText + 1];
-  DWORD type = REG_NONE;
-  DWORD bytes = sizeof(buffer);
-  const LONG rc = ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes);
-  if (rc != ERROR_SUCCESS) return rc;
-  if (type != REG_SZ && type != REG_EXPAND_SZ) return ERROR_INVALID_DATA;
-  // The stored data need not end with a terminator; the text ends at the
-  // first one, if any.
-  std::wstring_view stored(buffer, bytes / sizeof(wchar_t));
-  stored = stored.substr(0, stored.find(L'\0'));
-  if (stored.size() > kMaxValueText) return ERROR_MORE_DATA;
-  text.assign(stored);
-  return ERROR_SUCCESS;
 }
 
 // "a.b.c.d" from the product version of the program's version resource;
@@ -131,6 +123,7 @@ HRESULT CFrameworkController::finalConstruct() noexcept {
 void CFrameworkController::finalRelease() noexcept {
   m_logger->info("CFrameworkController::FinalRelease():");
   m_events.disconnectAll();
+  m_properties.Clear();
   // The services go last, with the table already empty, in case one of them
   // calls back while it is being released.
   ServiceTable services;
@@ -214,9 +207,31 @@ void CFrameworkController::destroy() {
 // The launch-string monitor is started last in init, after every service
 // and start-up is in place, and asked to stop (without waiting) first in
 // destroy.
-void CFrameworkController::startLaunchStringMonitor() {}
+void CFrameworkController::startLaunchStringMonitor() {
+  m_logger->info("CFrameworkController::init: start launch string monitor");
+  m_launchStringMonitor.setLogger(m_logger);
+  DWORD threadId = 0;
+  const HRESULT hr = m_launchStringMonitor.setController(self());
+  if (FAILED(hr)) {
+    // Without the controller the monitor could take launch strings but not
+    // deliver them: they stay in the registry instead.
+    m_logger->error("CFrameworkController::init: can't hand the controller to the launch string monitor: %s",
+                    StatusText(hr).c_str());
+  } else {
+    m_launchStringMonitor.start(&threadId);
+  }
+  m_logger->info("CFrameworkController::init: launch string monitor started at %lu", threadId);
+}
 
-void CFrameworkController::stopLaunchStringMonitor() {}
+void CFrameworkController::stopLaunchStringMonitor() {
+  m_logger->info("CFrameworkController::destroy: stop launch string monitor");
+  m_launchStringMonitor.stop(false, INFINITE);
+  // The thread's reference is a proxy whose release is a call into this
+  // apartment: it is served here, before the host lets go of the
+  // controller, so that the controller's end never waits for a thread that
+  // waits for this apartment.
+  m_launchStringMonitor.releaseController();
+}
 
 // The announcement tells outside programs that the host is ready, so the
 // window comes after everything else in init and goes first in destroy.
@@ -247,7 +262,7 @@ size_t CFrameworkController::findRegistryValues(HKEY root, const wchar_t* subkey
     rc = ::RegEnumValueW(key.get(), index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
     if (rc != ERROR_SUCCESS) break;
     std::wstring data;
-    const LONG queried = readStringValue(key.get(), name, data);
+    const LONG queried = RegistryText::read(key.get(), name, kMaxValueText, data);
     if (queried != ERROR_SUCCESS) {
       m_logger->error("CFrameworkController::FindRegistryValues: can't query %S, %S: %s", subkey, name,
                       StatusText(queried).c_str());
@@ -435,42 +450,283 @@ STDMETHODIMP CFrameworkController::get_ProductVersion(BSTR* pVersion) noexcept {
 }
 
 // ---------------------------------------------------------------------------
-// IFrameworkController: members not available yet
+// IFrameworkController: properties, windows and restart
 
 STDMETHODIMP CFrameworkController::get_BaseUrl(BSTR* pUrl) noexcept {
-  if (pUrl) *pUrl = nullptr;
-  return E_NOTIMPL;
+  if (!pUrl) return E_POINTER;
+  *pUrl = nullptr;
+  try {
+    // Without the program path the URL still names the resource folder.
+    const std::wstring url = L"res://" + ComModule::modulePath() + L"/_HTML_/";
+    *pUrl = Bstr(url).detach();
+    return S_OK;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
 }
 
-STDMETHODIMP CFrameworkController::GetProperty(BSTR, VARIANT* pValue) noexcept {
-  if (pValue) ::VariantInit(pValue);
-  return E_NOTIMPL;
+STDMETHODIMP CFrameworkController::GetProperty(BSTR key, VARIANT* pValue) noexcept {
+  if (!pValue) return E_POINTER;
+  ::VariantInit(pValue);
+  try {
+    const std::wstring_view name = viewOf(key);
+    // Answered from the system every time; values stored under these names
+    // are never seen.
+    if (name == L"UserMode") {
+      Variant(OperatingSystemTests::isAdministrator() ? L"Admin" : L"User").detach(pValue);
+    } else if (name == L"OsName") {
+      Variant(OperatingSystemTests::isVistaOrLater() ? L"WinVista" : L"WinXP").detach(pValue);
+    } else if (name == L"WindowsVista") {
+      Variant(OperatingSystemTests::isVistaOrLater()).detach(pValue);
+    } else if (name == L"WindowsUAC") {
+      Variant(OperatingSystemTests::isAccountControlActive()).detach(pValue);
+    } else {
+      return m_properties.Get(name, pValue);
+    }
+    return S_OK;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
 }
 
-STDMETHODIMP CFrameworkController::SetProperty(BSTR, VARIANT) noexcept { return E_NOTIMPL; }
+STDMETHODIMP CFrameworkController::SetProperty(BSTR key, VARIANT value) noexcept {
+  return m_properties.Set(viewOf(key), value);
+}
 
 STDMETHODIMP CFrameworkController::get_MainWindow(IDispatch** pWindow) noexcept {
-  if (pWindow) *pWindow = nullptr;
-  return E_NOTIMPL;
+  if (!pWindow) return E_POINTER;
+  *pWindow = nullptr;
+  IHTMLWindow2* window = m_mainWindow ? m_mainWindow->htmlWindow() : nullptr;
+  if (!window) {
+    m_logger->error("CFrameworkController::get_MainWindow: html window in main window not set");
+    return S_OK;
+  }
+  window->AddRef();
+  *pWindow = window;
+  return S_OK;
 }
 
-STDMETHODIMP CFrameworkController::OpenWindow(BSTR, BSTR, LONG, LONG) noexcept { return E_NOTIMPL; }
+std::wstring CFrameworkController::openWindowScript(std::wstring_view name, std::wstring_view url, LONG width,
+                                                    LONG height) {
+  std::wstring script = L"gg_OpenWindow('";
+  script.append(name);
+  script.append(L"', '");
+  for (const wchar_t c : url) {
+    script.push_back(c);
+    if (c == L'\\') script.push_back(c);
+  }
+  script.push_back(L'\'');
+  for (const LONG size : {width, height}) {
+    if (size != 0) script.append(L", ").append(std::to_wstring(size));
+  }
+  script.push_back(L')');
+  return script;
+}
+
+STDMETHODIMP CFrameworkController::OpenWindow(BSTR Name, BSTR url, LONG width, LONG height) noexcept {
+  try {
+    m_logger->info("CFrameworkController::OpenWindow: name=%S url=%S w=%ld h=%ld", Bstr(viewOf(Name)).c_str(),
+                   Bstr(viewOf(url)).c_str(), width, height);
+    const std::wstring script = openWindowScript(viewOf(Name), viewOf(url), width, height);
+    m_logger->info("CFrameworkController::OpenWindow: %S", script.c_str());
+    IHTMLWindow2* window = m_mainWindow ? m_mainWindow->htmlWindow() : nullptr;
+    if (!window) return S_OK;
+    Variant result;
+    const HRESULT hr = window->execScript(Bstr(script).get(), Bstr(L"javascript").get(), result.put());
+    if (FAILED(hr)) {
+      m_logger->error("CFrameworkController::OpenWindow: execScript failed: %s", StatusText(hr).c_str());
+    }
+    return S_OK;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+STDMETHODIMP CFrameworkController::ChangeMainWindow(BSTR op, VARIANT p1, VARIANT p2) noexcept {
+  if (!m_changeMainWindowHandler.isSet()) return S_OK;
+  try {
+    m_changeMainWindowHandler.invoke({Variant(CollectionValue::copyOf(op)), Variant(p1), Variant(p2)});
+    return S_OK;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+STDMETHODIMP CFrameworkController::get_onChangeMainWindow(VARIANT* pHandler) noexcept {
+  return m_changeMainWindowHandler.toVariant(pHandler);
+}
+
+STDMETHODIMP CFrameworkController::put_onChangeMainWindow(VARIANT newVal) noexcept {
+  return m_changeMainWindowHandler.setFromVariant(newVal);
+}
+
+STDMETHODIMP CFrameworkController::Restart() noexcept {
+  m_logger->debug("CFrameworkController::Restart(): enter");
+  CFrameworkShell* shell = m_mainWindow ? m_mainWindow->shell() : nullptr;
+  if (shell) {
+    try {
+      const std::wstring path = ComModule::modulePath();
+      const std::wstring arguments = L"-wait " + std::to_wstring(::GetCurrentProcessId());
+      m_logger->debug("CFrameworkController::Restart(): %S %S", path.c_str(), arguments.c_str());
+      const HINSTANCE started =
+          ::ShellExecuteW(nullptr, L"open", path.c_str(), arguments.c_str(), nullptr, SW_SHOWNORMAL);
+      const INT_PTR result = reinterpret_cast<INT_PTR>(started);
+      if (result <= 32) {
+        m_logger->error("CFrameworkController::Restart(): fail to create process: %s",
+                        StatusText(static_cast<DWORD>(result)).c_str());
+      }
+    } catch (const std::bad_alloc&) {
+      m_logger->error("CFrameworkController::Restart(): fail to create process: %s",
+                      StatusText(E_OUTOFMEMORY).c_str());
+    }
+    // Even without a new instance the page closes this one, as asked.
+    shell->fireOnExitNow();
+  }
+  m_logger->debug("CFrameworkController::Restart(): leave");
+  return S_OK;
+}
+
+// ---------------------------------------------------------------------------
+// IFrameworkController: launch strings
 
 STDMETHODIMP CFrameworkController::get_onLaunchString(VARIANT* pHandler) noexcept {
-  if (pHandler) ::VariantInit(pHandler);
-  return E_NOTIMPL;
+  return m_launchStringHandler.toVariant(pHandler);
 }
 
-STDMETHODIMP CFrameworkController::put_onLaunchString(VARIANT) noexcept { return E_NOTIMPL; }
-
-STDMETHODIMP CFrameworkController::GetLaunchString(VARIANT_BOOL, IStringObjectMap** pParams) noexcept {
-  if (pParams) *pParams = nullptr;
-  return E_NOTIMPL;
+STDMETHODIMP CFrameworkController::put_onLaunchString(VARIANT newVal) noexcept {
+  return m_launchStringHandler.setFromVariant(newVal);
 }
 
-STDMETHODIMP CFrameworkController::SetLaunchString(BSTR) noexcept { return E_NOTIMPL; }
+ComPtr<IStringObjectMap> CFrameworkController::launchStringParameters(const std::wstring& url, DWORD age) {
+  ComPtr<IStringObjectMap> params = CollectionClasses::newStringObjectMap("CFrameworkController", "GetLaunchString");
+  if (!params) return params;
+  Variant ageValue(static_cast<unsigned long>(age));
+  params->Set(Bstr(L"age").get(), ageValue);
+  params->Set(Bstr(L"URL").get(), Variant(url));
+  LaunchStringParser::addTo(url, params.get());
+  return params;
+}
 
-STDMETHODIMP CFrameworkController::Restart() noexcept { return E_NOTIMPL; }
+STDMETHODIMP CFrameworkController::GetLaunchString(VARIANT_BOOL keep, IStringObjectMap** pParams) noexcept {
+  if (!pParams) return E_POINTER;
+  *pParams = nullptr;
+  try {
+    std::wstring url = m_launchString;
+    if (!keep) m_launchString.clear();
+    if (url.empty()) return S_OK;
+    const DWORD age = m_tickSource() - m_launchStringTick;
+    if (age > kLaunchStringLifetime) {
+      m_launchString.clear();
+      return S_OK;
+    }
+    *pParams = launchStringParameters(url, age).detach();
+    return S_OK;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+STDMETHODIMP CFrameworkController::SetLaunchString(BSTR url) noexcept {
+  try {
+    const std::wstring_view text = viewOf(url);
+    m_logger->info("CFrameworkController::SetLaunchString: %S", std::wstring(text).c_str());
+    // A null string is an empty one to automation; either clears.
+    if (text.empty()) {
+      m_launchString.clear();
+      return S_OK;
+    }
+    m_launchString.assign(text);
+    m_launchStringTick = m_tickSource();
+    if (m_logger->enabled(Logger::kDebug)) dumpLaunchString();
+
+    // The pages' own answer to the event, not the controller's.
+    IDispatch* const framework = self();
+    m_events.fire(1, {Variant(framework)});
+    m_launchStringHandler.invoke({Variant(framework)});
+    return S_OK;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+void CFrameworkController::dumpLaunchString() {
+  m_logger->debug("CFrameworkController::SetLaunchString: begin dump");
+  ComPtr<IStringObjectMap> params;
+  GetLaunchString(VARIANT_TRUE, params.put());
+  const auto text = [&](const wchar_t* key) {
+    Variant value;
+    Bstr out;
+    if (params && SUCCEEDED(params->Get(Bstr(key).get(), value.put()))) value.asString(out);
+    return out;
+  };
+  m_logger->debug("CFrameworkController::SetLaunchString:   scheme: [%S]", text(L"scheme").c_str());
+  m_logger->debug("CFrameworkController::SetLaunchString:     path: [%S]", text(L"path").c_str());
+
+  Variant queryValue;
+  ComPtr<IStringObjectMap> query;
+  ComPtr<IObjectList> names;
+  if (params && SUCCEEDED(params->Get(Bstr(L"query").get(), queryValue.put())) &&
+      queryValue.type() == VT_DISPATCH && V_DISPATCH(&queryValue) &&
+      SUCCEEDED(V_DISPATCH(&queryValue)->QueryInterface(IID_IStringObjectMap, query.putVoid())) &&
+      SUCCEEDED(query->get_keys(names.put())) && names) {
+    LONG count = 0;
+    names->get_size(&count);
+    for (LONG i = 0; i < count; ++i) {
+      Variant nameValue;
+      Bstr name;
+      if (FAILED(names->Get(i, nameValue.put())) || FAILED(nameValue.asString(name))) continue;
+      Variant value;
+      query->Get(name.get(), value.put());
+      ComPtr<IObjectList> values;
+      if (value.type() == VT_BSTR) {
+        m_logger->debug("CFrameworkController::SetLaunchString:    query: [%S = %S]", name.c_str(),
+                        Bstr(viewOf(V_BSTR(&value))).c_str());
+      } else if (value.type() == VT_DISPATCH && V_DISPATCH(&value) &&
+                 SUCCEEDED(V_DISPATCH(&value)->QueryInterface(IID_IObjectList, values.putVoid())) && values) {
+        LONG size = 0;
+        values->get_size(&size);
+        for (LONG j = 0; j < size; ++j) {
+          Variant item;
+          Bstr itemText;
+          if (SUCCEEDED(values->Get(j, item.put()))) item.asString(itemText);
+          m_logger->debug("CFrameworkController::SetLaunchString:   *query: [%S = %S]", name.c_str(),
+                          itemText.c_str());
+        }
+      } else {
+        m_logger->debug("CFrameworkController::SetLaunchString:    query: [%S]", name.c_str());
+      }
+    }
+  }
+  m_logger->debug("CFrameworkController::SetLaunchString: end dump");
+}
+
+// ---------------------------------------------------------------------------
+// IFrameworkController: protected values
+
+STDMETHODIMP CFrameworkController::Encode(BSTR purpose, BSTR src, BSTR* pCode) noexcept {
+  if (!pCode) return E_POINTER;
+  *pCode = nullptr;
+  try {
+    *pCode = m_protectedValues.encode(purpose, src).detach();
+    return S_OK;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+STDMETHODIMP CFrameworkController::Decode(BSTR purpose, BSTR src, BSTR* pText) noexcept {
+  if (!pText) return E_POINTER;
+  *pText = nullptr;
+  try {
+    *pText = m_protectedValues.decode(purpose, src).detach();
+    return S_OK;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// IFrameworkController: members not available yet
 
 STDMETHODIMP CFrameworkController::get_onExternalAccess(VARIANT* pHandler) noexcept {
   if (pHandler) ::VariantInit(pHandler);
@@ -482,22 +738,3 @@ STDMETHODIMP CFrameworkController::put_onExternalAccess(VARIANT) noexcept { retu
 STDMETHODIMP CFrameworkController::SetExternalAccess(BSTR, LONG, VARIANT_BOOL) noexcept { return E_NOTIMPL; }
 
 STDMETHODIMP CFrameworkController::GetExternalAccess() noexcept { return E_NOTIMPL; }
-
-STDMETHODIMP CFrameworkController::ChangeMainWindow(BSTR, VARIANT, VARIANT) noexcept { return E_NOTIMPL; }
-
-STDMETHODIMP CFrameworkController::get_onChangeMainWindow(VARIANT* pHandler) noexcept {
-  if (pHandler) ::VariantInit(pHandler);
-  return E_NOTIMPL;
-}
-
-STDMETHODIMP CFrameworkController::put_onChangeMainWindow(VARIANT) noexcept { return E_NOTIMPL; }
-
-STDMETHODIMP CFrameworkController::Encode(BSTR, BSTR, BSTR* pCode) noexcept {
-  if (pCode) *pCode = nullptr;
-  return E_NOTIMPL;
-}
-
-STDMETHODIMP CFrameworkController::Decode(BSTR, BSTR, BSTR* pText) noexcept {
-  if (pText) *pText = nullptr;
-  return E_NOTIMPL;
-}

@@ -11,10 +11,12 @@
 // Host-side operations, in the order the host calls them:
 //   create        -> the object, with its first reference
 //   setMainWindow -> the main window (not owned)
-//   init          -> scan services and start-ups, machine level then user
+//   init          -> scan services and start-ups, machine level then user;
+//                    start the launch-string monitor
 //   ... serving ...
 //   setMainWindow(nullptr) when the main window goes away
-//   destroy       -> detach every loaded service, run the clean-up list
+//   destroy       -> stop the launch-string monitor, detach every loaded
+//                    service, run the clean-up list
 //   last release  -> frees the table and with it every service instance
 #include "Bstr.h"
 #include "ComObject.h"
@@ -24,9 +26,13 @@
 #include "DispatchImpl.h"
 #include "FrameworkLib.h"
 #include "InterfaceMap.h"
+#include "LaunchStringThread.h"
 #include "ObjectSafetyImpl.h"
 #include "ObjectWithSiteImpl.h"
 #include "PluginInfo.h"
+#include "PropertyMap.h"
+#include "ProtectedValueCodec.h"
+#include "ScriptCallback.h"
 #include "ServiceEntry.h"
 
 #include <windows.h>
@@ -34,6 +40,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -47,6 +54,12 @@ class CFrameworkController : public ConnectionPointContainerImpl,
                              public DispatchImpl<IFrameworkController, &IID_IFrameworkController> {
 public:
   using Ptr = ComPtr<ComObject<CFrameworkController>>;
+  // The millisecond clock that dates launch strings (the system tick count
+  // unless a test sets another).
+  using TickSource = DWORD(WINAPI*)();
+
+  // A launch string is handed out for this long after its receipt, in ms.
+  static constexpr DWORD kLaunchStringLifetime = 600000;
 
   // Creates the controller (finalConstruct included) into out, which holds
   // the first reference. out.get() converts to IFrameworkController*.
@@ -74,6 +87,13 @@ public:
 
   void setMainWindow(CFrameworkWindow* window) noexcept { m_mainWindow = window; }
   CFrameworkWindow* mainWindow() const noexcept { return m_mainWindow; }
+
+  void setTickSource(TickSource source) noexcept { m_tickSource = source ? source : &::GetTickCount; }
+
+  // The script by which OpenWindow asks the main page to open a window:
+  // gg_OpenWindow('name', 'url'[, width][, height]), backslashes in url
+  // doubled, a width or height of 0 left out. Raises std::bad_alloc.
+  static std::wstring openWindowScript(std::wstring_view name, std::wstring_view url, LONG width, LONG height);
 
   // IFrameworkController. Failures of the work are logged and answered
   // with S_OK and an empty result; a null result pointer is E_POINTER.
@@ -137,6 +157,12 @@ private:
   void destroyAccessAnnounceWindow();
   void clearAccessList();
 
+  // The parameters object of a launch string received age ms ago; null
+  // when it cannot be created.
+  ComPtr<IStringObjectMap> launchStringParameters(const std::wstring& url, DWORD age);
+  // The debug lines that show what a new launch string holds.
+  void dumpLaunchString();
+
   IFrameworkController* self() noexcept { return this; }
 
   ConnectionPoint m_events;
@@ -144,4 +170,16 @@ private:
   Logger* m_logger = nullptr;
   Bstr m_locale;
   ServiceTable m_services;
+  PropertyMap m_properties;
+  ProtectedValueCodec m_protectedValues;
+
+  // The launch string held (empty when none) and the tick of its receipt.
+  std::wstring m_launchString;
+  DWORD m_launchStringTick = 0;
+  TickSource m_tickSource = &::GetTickCount;
+  ScriptCallback m_launchStringHandler;
+  ScriptCallback m_changeMainWindowHandler;
+
+  // Last, so that it goes first: its destruction waits for the thread.
+  LaunchStringThread m_launchStringMonitor;
 };

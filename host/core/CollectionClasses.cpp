@@ -56,3 +56,8 @@ ComPtr<IObjectList> CollectionClasses::newObjectList(const char* owner, const ch
 ComPtr<IObjectPair> CollectionClasses::newObjectPair(const char* owner, const char* method) noexcept {
   return newByClass<IObjectPair>(CLSID_ObjectPair, IID_IObjectPair, "ObjectPair", owner, method);
 }
+
+ComPtr<IStringObjectMap> CollectionClasses::newStringObjectMap(const char* owner, const char* method) noexcept {
+  return newByClass<IStringObjectMap>(CLSID_StringObjectMap, IID_IStringObjectMap, "StringObjectMap", owner,
+                                      method);
+}

@@ -16,10 +16,11 @@ public:
   // makes them creatable inside the host itself).
   static std::span<const ClassEntry> classEntries() noexcept;
 
-  // A new ObjectList or ObjectPair created through COM by class id, so
-  // that it is an object of its own wherever the class is served from.
-  // Null when it cannot be created; the failure is logged as
+  // A new ObjectList, ObjectPair or StringObjectMap created through COM by
+  // class id, so that it is an object of its own wherever the class is
+  // served from. Null when it cannot be created; the failure is logged as
   // "<owner>::<method>: ...".
   static ComPtr<IObjectList> newObjectList(const char* owner, const char* method) noexcept;
   static ComPtr<IObjectPair> newObjectPair(const char* owner, const char* method) noexcept;
+  static ComPtr<IStringObjectMap> newStringObjectMap(const char* owner, const char* method) noexcept;
 };

@@ -3,14 +3,18 @@
 // registration and shut-down, observed through the real registry, real COM
 // creation of test plug-in classes and the controller's log lines.
 #include "CFrameworkController.h"
+#include "ClassObjectRegistration.h"
+#include "CollectionClasses.h"
 #include "ComApartment.h"
 #include "ComModule.h"
 #include "DispatchCall.h"
 #include "EnvironmentOverride.h"
+#include "FrameworkTypeLibrary.h"
 #include "InternalCleanup.h"
 #include "LogCapture.h"
 #include "Logger.h"
 #include "PluginInfo.h"
+#include "SavedRegistryKey.h"
 #include "ServiceEntry.h"
 #include "StatusText.h"
 #include "TestPlugin.h"
@@ -21,6 +25,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -233,69 +238,6 @@ TEST(ServiceEntryTest, RemovesTheFirstMatchHoldingTheGivenInstance) {
 // ---------------------------------------------------------------------------
 // the controller
 
-// One registry key emptied for a test and put back as it was afterwards;
-// its parent goes too when the test created it.
-class SavedRegistryKey {
-public:
-  SavedRegistryKey(HKEY root, std::wstring parent, const wchar_t* name)
-      : m_root(root), m_parent(std::move(parent)), m_path(m_parent + L"\\" + name) {
-    RegKey parentKey;
-    m_parentExisted = ::RegOpenKeyExW(root, m_parent.c_str(), 0, KEY_READ, parentKey.put()) == ERROR_SUCCESS;
-    RegKey key;
-    if (::RegOpenKeyExW(root, m_path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
-      m_existed = true;
-      for (DWORD index = 0;; ++index) {
-        std::vector<wchar_t> name(16384);
-        DWORD nameLength = static_cast<DWORD>(name.size());
-        DWORD type = 0;
-        DWORD bytes = 0;
-        if (::RegEnumValueW(key.get(), index, name.data(), &nameLength, nullptr, &type, nullptr, &bytes) !=
-            ERROR_SUCCESS) {
-          break;
-        }
-        Value value{std::wstring(name.data(), nameLength), type, std::vector<BYTE>(bytes)};
-        ::RegQueryValueExW(key.get(), value.name.c_str(), nullptr, nullptr, value.data.data(), &bytes);
-        m_values.push_back(std::move(value));
-      }
-    }
-    key.reset();
-    ::RegDeleteTreeW(root, m_path.c_str());
-  }
-
-  ~SavedRegistryKey() {
-    ::RegDeleteTreeW(m_root, m_path.c_str());
-    if (m_existed) {
-      RegKey key;
-      if (::RegCreateKeyExW(m_root, m_path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr) ==
-          ERROR_SUCCESS) {
-        for (const Value& value : m_values) {
-          ::RegSetValueExW(key.get(), value.name.c_str(), 0, value.type, value.data.data(),
-                           static_cast<DWORD>(value.data.size()));
-        }
-      }
-    } else if (!m_parentExisted) {
-      ::RegDeleteKeyW(m_root, m_parent.c_str());  // fails, as it should, while anything is beneath it
-    }
-  }
-
-  SavedRegistryKey(const SavedRegistryKey&) = delete;
-  SavedRegistryKey& operator=(const SavedRegistryKey&) = delete;
-
-private:
-  struct Value {
-    std::wstring name;
-    DWORD type;
-    std::vector<BYTE> data;
-  };
-
-  HKEY m_root;
-  std::wstring m_parent;
-  std::wstring m_path;
-  bool m_parentExisted = false;
-  bool m_existed = false;
-  std::vector<Value> m_values;
-};
-
 // Records the order in which the clean-up list is run; one member may
 // delete itself while it cleans up.
 class RecordingCleanup : public InternalCleanup {
@@ -315,7 +257,20 @@ private:
 
 class ControllerTest : public testing::Test {
 protected:
-  void SetUp() override { ASSERT_TRUE(apartment.ok()); }
+  // Registering the library takes Wine a while: once for all the cases.
+  static void SetUpTestSuite() { typeLibrary = std::make_unique<FrameworkTypeLibrary>(); }
+  static void TearDownTestSuite() { typeLibrary.reset(); }
+
+  void SetUp() override {
+    ASSERT_TRUE(apartment.ok());
+    ASSERT_EQ(typeLibrary->result(), S_OK);
+    ASSERT_EQ(collections.registerAll(CollectionClasses::classEntries()), S_OK);
+    // A launch string left over would reach the controllers started here.
+    RegKey user;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Mirdex", 0, KEY_SET_VALUE, user.put()) == ERROR_SUCCESS) {
+      ::RegDeleteValueW(user.get(), L"LaunchString");
+    }
+  }
 
   void TearDown() override {
     if (controller) shutDown();
@@ -379,9 +334,13 @@ protected:
     EXPECT_EQ(controller->RemoveService(Bstr(name).get(), Bstr(value).get(), instance), S_OK);
   }
 
+  // The controller's lines; the launch-string monitor's, which come from
+  // its own thread at their own pace, are left out.
   std::vector<std::string> lines() const {
     std::vector<std::string> out;
-    for (const LogCapture::Record& record : capture.records("controller")) out.push_back(record.message);
+    for (const LogCapture::Record& record : capture.records("controller")) {
+      if (!record.message.starts_with("LaunchStringThread::")) out.push_back(record.message);
+    }
     return out;
   }
 
@@ -410,6 +369,8 @@ protected:
 
   EnvironmentOverride logLevel{L"MIRDEX_LOG_LEVEL", L"debug"};
   ComApartment apartment;
+  static inline std::unique_ptr<FrameworkTypeLibrary> typeLibrary;
+  ClassObjectRegistration collections;
   SavedRegistryKey machineServices{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Mirdex", L"Services"};
   SavedRegistryKey machineStartup{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Mirdex", L"Startup"};
   SavedRegistryKey userServices{HKEY_CURRENT_USER, L"Software\\Mirdex", L"Services"};
@@ -541,14 +502,23 @@ TEST_F(ControllerTest, InitWithNoEntriesLogsTheScanInOrder) {
       "CFrameworkController::init: >>>>> loading user level startups <<<<<",
       "CFrameworkController::init: HKEY_CURRENT_USER\\Software\\Mirdex\\Startup",
       "CFrameworkController::init: >>>>> all services/startups are scanned/loaded <<<<<",
+      "CFrameworkController::init: start launch string monitor",
   };
-  EXPECT_EQ(lines(), expected);
+  std::vector<std::string> logged = lines();
+  ASSERT_EQ(logged.size(), expected.size() + 1);
+  const std::string started = logged.back();
+  logged.pop_back();
+  EXPECT_EQ(logged, expected);
+  // Started last, with the id of its thread.
+  EXPECT_TRUE(started.starts_with("CFrameworkController::init: launch string monitor started at ")) << started;
+  EXPECT_NE(started, "CFrameworkController::init: launch string monitor started at 0");
 
   // Nothing loaded, nothing enrolled: the shut-down has nothing to report
   // but the count.
   newLines();
   shutDown();
-  EXPECT_EQ(newLines(), (std::vector<std::string>{"CFrameworkController::destroy: >>>>> unloading all services <<<<<",
+  EXPECT_EQ(newLines(), (std::vector<std::string>{"CFrameworkController::destroy: stop launch string monitor",
+                                                  "CFrameworkController::destroy: >>>>> unloading all services <<<<<",
                                                   "CFrameworkController::destroy: >>>>> 0 services unloaded <<<<<",
                                                   "CFrameworkController::FinalRelease():"}));
 }
@@ -896,8 +866,10 @@ TEST_F(ControllerTest, DestroyDetachesEveryLoadedServiceOnceAndKeepsThemUntilThe
 
   newLines();
   controller->destroy();
-  const std::vector<std::string> fresh = newLines();
-  ASSERT_EQ(fresh.size(), 7u);
+  std::vector<std::string> fresh = newLines();
+  ASSERT_EQ(fresh.size(), 8u);
+  EXPECT_EQ(fresh.front(), "CFrameworkController::destroy: stop launch string monitor");
+  fresh.erase(fresh.begin());
   EXPECT_EQ(fresh.front(), "CFrameworkController::destroy: >>>>> unloading all services <<<<<");
   const std::string warning =
       "CFrameworkController::destroy: unload plugin error for Failing: " + StatusText(E_UNEXPECTED).str();
@@ -935,7 +907,8 @@ TEST_F(ControllerTest, DestroyRunsTheCleanupListNewestFirst) {
   controller->destroy();
   EXPECT_EQ(order, (std::vector<std::string>{"third", "second", "first"}));
   EXPECT_EQ(InternalCleanup::count(), 2u);
-  EXPECT_EQ(newLines(), (std::vector<std::string>{"CFrameworkController::destroy: >>>>> unloading all services <<<<<",
+  EXPECT_EQ(newLines(), (std::vector<std::string>{"CFrameworkController::destroy: stop launch string monitor",
+                                                  "CFrameworkController::destroy: >>>>> unloading all services <<<<<",
                                                   "CFrameworkController::destroy: >>>>> 0 services unloaded <<<<<",
                                                   "CFrameworkController::destroy: internal cleanups: 3"}));
   controller.reset();
