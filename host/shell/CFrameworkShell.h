@@ -7,6 +7,9 @@
 #include "FrameworkLib.h"
 #include "InterfaceMap.h"
 #include "ObjectSafetyImpl.h"
+#include "ScriptCallback.h"
+
+#include <windows.h>
 
 #include <span>
 
@@ -27,13 +30,28 @@ public:
   void setWindow(CFrameworkWindow* window) noexcept { m_pWindow = window; }
   CFrameworkWindow* window() const noexcept { return m_pWindow; }
 
-  // Tells the page that the session is ending (the page's onExitNow
-  // handler). The handler slots arrive with the shell's members; until
-  // then there is no handler to call.
+  // The page's handlers, called with the arguments the page expects. They
+  // may be called from any thread with COM initialised: each call fetches
+  // the handler from the global interface table, so it runs in the page's
+  // apartment. Nothing happens when the page set no handler; what the
+  // handler answers, error or not, is ignored.
+  //
+  // The session is ending, or the user chose the tray menu's exit.
   void fireOnExitNow() noexcept;
+  // The window was docked to edge (0 none, 1 left, 2 right, 4 top,
+  // 8 bottom), or slid out of view (hidden) or back in.
+  void fireOnDockStateChange(unsigned int edge, bool hidden) noexcept;
+  // A full-screen program opened while the window is docked.
+  void fireOnFullScreenApp() noexcept;
+  // The tray menu's configuration command.
+  void fireOnOpenConfig() noexcept;
+  // The tray menu's open command, or a double click on the tray icon.
+  void fireOnRestoreFromSystemTray() noexcept;
 
-  // IFrameworkShell: the members are added by the window-operation work
-  // that follows; until then each answers E_NOTIMPL.
+  // IFrameworkShell. Once the window is gone the members act on nothing:
+  // getters answer zero or empty, the rest do nothing. Members whose work
+  // belongs to shapes, docking, the tray, launching and auto-run answer
+  // E_NOTIMPL until that work arrives.
   STDMETHODIMP get_Controller(IFrameworkController** pController) noexcept override;
   STDMETHODIMP get_QueryString(BSTR* pQuery) noexcept override;
   STDMETHODIMP put_QueryString(BSTR newVal) noexcept override;
@@ -90,5 +108,28 @@ public:
   STDMETHODIMP LaunchProgram(BSTR path, BSTR args, BSTR verb, LONG hide) noexcept override;
 
 private:
+  // The window's handle while the window lives; null once it is gone (or
+  // before it was created).
+  HWND liveWindow() const noexcept;
+  // Starts a move or size of the window by the mouse, as if the user had
+  // pressed the button on the given area of its frame.
+  void dragByFrame(HWND window, WPARAM area, bool withoutSystemMenu) noexcept;
+  // Shows the window normally and brings it in front of the others.
+  static void bringToFront(HWND window) noexcept;
+  // Sets the window's position or size, logging a failure of the system.
+  static void placeWindow(HWND window, HWND after, int x, int y, int width, int height,
+                          UINT flags, const char* method) noexcept;
+  // Sets or clears style bits (GWL_STYLE or GWL_EXSTYLE) without making
+  // the system recalculate the frame.
+  static void changeStyle(HWND window, int which, LONG_PTR remove, LONG_PTR add) noexcept;
+  static void fire(const ScriptCallback& callback, std::span<const VARIANT> args) noexcept;
+
+  short m_windowType = 0;
   CFrameworkWindow* m_pWindow = nullptr;
+  ScriptCallback m_windowMovedProc;
+  ScriptCallback m_onDockStateChange;
+  ScriptCallback m_onFullScreenApp;
+  ScriptCallback m_onExitNow;
+  ScriptCallback m_onOpenConfig;
+  ScriptCallback m_onRestoreFromSystemTray;
 };

@@ -98,6 +98,11 @@ public:
   void setMinimumSize(int width, int height) noexcept;
   // 0 not docked, 1 left, 2 right, 4 top, 8 bottom.
   int dockEdge() const noexcept { return m_dockEdge; }
+  // A page's request to dock the window to an edge (1 left, 2 right,
+  // 4 top, 8 bottom) or to undock it. Docking comes with its own work;
+  // until then the requests leave the window as it is.
+  void dockToEdge(int /*edge*/) noexcept {}
+  void undock() noexcept {}
 
   // The window that last received the keyboard focus: the message loop
   // hands it every keyboard message first. Cleared when that window goes.

@@ -197,9 +197,11 @@ TEST_F(UIHandlerTest, ThePagesExternalObjectIsTheWindowsShell) {
   ASSERT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
   EXPECT_EQ(supported, static_cast<DWORD>(INTERFACESAFE_FOR_UNTRUSTED_CALLER |
                                           INTERFACESAFE_FOR_UNTRUSTED_DATA));
-  // Its members are not there yet.
+  // It acts on this window.
+  m_window->setQueryString(Bstr(L"x=1"));
   Bstr query;
-  EXPECT_EQ(shell->get_QueryString(query.put()), E_NOTIMPL);
+  EXPECT_EQ(shell->get_QueryString(query.put()), S_OK);
+  EXPECT_EQ(query, std::wstring_view(L"x=1"));
 }
 
 TEST_F(UIHandlerTest, ResizeBorderGivesTheClientAreaTheRequestedSize) {
