@@ -2,6 +2,7 @@
 
 #include "Bstr.h"
 #include "CFrameworkWindow.h"
+#include "CrashDump.h"
 #include "ComModule.h"
 #include "CommandLine.h"
 #include "InitialWindowRect.h"
@@ -439,8 +440,9 @@ void CFrameworkModule::failureBox(UINT stringId) const {
 // Later parts of the start-up
 
 void CFrameworkModule::installCrashHandler() noexcept {
-  // The crash handler and the memory monitor are installed here, before
-  // the module runs.
+  // The first instance only, before the module runs: a crash anywhere after
+  // this point leaves a dump and starts the reporter.
+  CrashDump::initCrashDump();
 }
 
 void CFrameworkModule::showSplashWindow() noexcept {
