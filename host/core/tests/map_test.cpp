@@ -311,8 +311,20 @@ TEST_F(MapTest, IntegerCopyFromConvertsKeys) {
   }
 }
 
+// A class object that refuses every creation. Registered in the process it
+// takes precedence over any server registered for the same class, so the
+// failure paths do not depend on whether Mirdex.exe is registered in the
+// prefix (the process tests register it, and COM would then start it).
+HRESULT refuseCreation(IUnknown*, REFIID, void** out) noexcept {
+  if (out) *out = nullptr;
+  return CLASS_E_CLASSNOTAVAILABLE;
+}
+
 TEST_F(MapTest, WithoutTheClassesTheListsAreNullAndLogged) {
   registration.revokeAll();
+  const ClassEntry refused[] = {{&CLSID_ObjectList, &refuseCreation},
+                                {&CLSID_ObjectPair, &refuseCreation}};
+  ASSERT_EQ(registration.registerAll(refused), S_OK);
   ComPtr<IStringObjectMap> map;
   ASSERT_EQ(ComCreator<CStringObjectMap>::createInstance(nullptr, IID_IStringObjectMap,
                                                           map.putVoid()),
@@ -336,7 +348,8 @@ TEST_F(MapTest, WithoutTheClassesTheListsAreNullAndLogged) {
 
 TEST_F(MapTest, EntryWhosePairCannotBeCreatedIsLeftOut) {
   registration.revokeAll();
-  const ClassEntry listOnly[] = {CollectionClasses::classEntries()[0]};
+  const ClassEntry listOnly[] = {CollectionClasses::classEntries()[0],
+                                 {&CLSID_ObjectPair, &refuseCreation}};
   ASSERT_EQ(*listOnly[0].clsid, CLSID_ObjectList);
   ASSERT_EQ(registration.registerAll(listOnly), S_OK);
   ComPtr<IIntegerObjectMap> map;
