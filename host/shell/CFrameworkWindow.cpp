@@ -416,6 +416,13 @@ LRESULT CFrameworkWindow::onSysCommand(WPARAM wParam, LPARAM lParam) noexcept {
   const UINT command = static_cast<UINT>(wParam & 0xFFF0);
   // A docked window stays where it is.
   if (command == SC_MINIMIZE && m_dockEdge != 0) return 0;
+  // The default handling ignores system commands while the window is
+  // disabled, and a window stays disabled until its page enables input: a
+  // page that never loads (no user interface service, a broken page) would
+  // leave the program impossible to close with the quit switch. Closing is
+  // what the default handling would do for an enabled window.
+  if (command == SC_CLOSE && m_hWnd && !::IsWindowEnabled(m_hWnd))
+    return ::SendMessageW(m_hWnd, WM_CLOSE, 0, 0);
   const LRESULT result = defaultHandling(WM_SYSCOMMAND, wParam, lParam);
   if ((command == SC_MOVE || command == SC_SIZE) && m_bMainWindow && result == 0 && m_hWnd &&
       ::IsWindowVisible(m_hWnd)) {

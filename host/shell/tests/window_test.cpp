@@ -152,6 +152,21 @@ TEST_F(WindowTest, ClosingASecondaryWindowLeavesTheProgramAndTheMainWindowAlone)
   EXPECT_EQ(published, handleValue(main->hwnd()));
 }
 
+TEST_F(WindowTest, AWindowWhosePageNeverEnabledInputStillCloses) {
+  CFrameworkWindow* main = create(nullptr);
+  ASSERT_TRUE(main);
+  CFrameworkWindow* second = create(main);
+  ASSERT_TRUE(second);
+  const HWND closed = second->hwnd();
+  ASSERT_FALSE(::IsWindowEnabled(closed));
+  // What a second start with the quit switch sends.
+  ::SendMessageW(closed, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_FALSE(::IsWindow(closed));
+  // Other system commands keep being refused while input is disabled.
+  ::SendMessageW(main->hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_FALSE(::IsIconic(main->hwnd()));
+}
+
 TEST_F(WindowTest, WindowsOpenedByAClosedWindowAnswerToItsOpener) {
   CFrameworkWindow* main = create(nullptr);
   ASSERT_TRUE(main);
