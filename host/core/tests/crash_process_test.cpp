@@ -22,6 +22,7 @@
 #include <windows.h>
 
 #include <dbghelp.h>
+#include <tlhelp32.h>
 
 #include <cstdint>
 #include <optional>
@@ -256,7 +257,32 @@ TEST_F(CrashTargetTest, DumpDetailIsTakenOnlyFromAFourByteDword) {
 // ---------------------------------------------------------------------------
 // The host
 
+// Windows drops a dead server's class objects from the COM service when
+// the process ends. Wine's COM service keeps them, and every later
+// activation of those classes then fails with "server unavailable" instead
+// of starting the host anew. After the host has crashed on purpose, end the
+// service; the next COM call starts a fresh one.
+class StaleClassObjectsCleaner {
+public:
+  StaleClassObjectsCleaner() = default;
+  StaleClassObjectsCleaner(const StaleClassObjectsCleaner&) = delete;
+  StaleClassObjectsCleaner& operator=(const StaleClassObjectsCleaner&) = delete;
+  ~StaleClassObjectsCleaner() {
+    const KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry)) {
+      if (::CompareStringOrdinal(entry.szExeFile, -1, L"rpcss.exe", -1, TRUE) != CSTR_EQUAL) continue;
+      const KernelHandle service(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+      if (service && ::TerminateProcess(service.get(), 0)) ::WaitForSingleObject(service.get(), 5000);
+    }
+  }
+};
+
 TEST(HostCrashTest, ThreadFaultingInsideTheHostIsDumpedAndReported) {
+  const StaleClassObjectsCleaner cleaner;  // runs after the host below has ended
   UserSetting detail(CrashDump::kDetailValue);
   detail.remove();
   DumpFolder dumps;
