@@ -1,7 +1,5 @@
 #include "MessageBoxWindow.h"
 
-#include "UniqueHandle.h"
-
 #include <vector>
 
 namespace {
@@ -82,16 +80,11 @@ bool MessageBoxWindow::present(const std::wstring& caption, DWORD processId) {
 
 void MessageBoxWindow::close() const noexcept {
   // A click posted while the box is still settling can be lost under Wine,
-  // and a box left open keeps its process, and so the test runner's output
-  // pipe it inherited, alive: click until the box is gone, then make sure
-  // the process that showed it ends.
+  // and a reporter whose box stays open keeps running, holding the test
+  // runner's output pipe it inherited: click until the box is gone.
   const ULONGLONG end = ::GetTickCount64() + 10000;
   while (::IsWindow(m_window) && ::GetTickCount64() < end) {
     ::PostMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     ::Sleep(100);
   }
-  const KernelHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, m_processId));
-  if (!process) return;
-  if (::WaitForSingleObject(process.get(), 10000) != WAIT_OBJECT_0)
-    ::TerminateProcess(process.get(), 1);
 }
