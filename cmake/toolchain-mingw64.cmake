@@ -21,4 +21,4 @@ set(CMAKE_SHARED_LINKER_FLAGS_INIT ${_static_runtime})
 set(CMAKE_MODULE_LINKER_FLAGS_INIT ${_static_runtime})
 
 # Tests and tools run through Wine; the wrapper picks the build tree's prefix.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-test)

@@ -68,7 +68,9 @@ std::optional<MessageBoxWindow> MessageBoxWindow::waitFor(const std::wstring& ca
                                                           DWORD timeoutMs) {
   const ULONGLONG end = ::GetTickCount64() + timeoutMs;
   for (;;) {
-    if (auto box = find(caption, processId, containing)) return box;
+    // A box exists before its message is filled in: wait for the message.
+    auto box = find(caption, processId, containing);
+    if (box && !box->m_text.empty()) return box;
     if (::GetTickCount64() > end) return std::nullopt;
     ::Sleep(100);
   }
