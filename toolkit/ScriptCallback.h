@@ -37,3 +37,11 @@ public:
 private:
   GlobalInterfaceEntry m_entry;
 };
+
+// Defines Class::get_Name and Class::put_Name, the getter and setter of a
+// handler property kept in the ScriptCallback member `slot`.
+#define MIRDEX_HANDLER_PROPERTY(Class, Name, slot)                          \
+  STDMETHODIMP Class::get_##Name(VARIANT* pHandler) noexcept {             \
+    return slot.toVariant(pHandler);                                        \
+  }                                                                         \
+  STDMETHODIMP Class::put_##Name(VARIANT newVal) noexcept { return slot.setFromVariant(newVal); }

@@ -179,42 +179,12 @@ void CFrameworkShell::fireOnRestoreFromSystemTray() noexcept {
   fire(m_onRestoreFromSystemTray, {});
 }
 
-STDMETHODIMP CFrameworkShell::get_WindowMovedProc(VARIANT* pHandler) noexcept {
-  return m_windowMovedProc.toVariant(pHandler);
-}
-STDMETHODIMP CFrameworkShell::put_WindowMovedProc(VARIANT newVal) noexcept {
-  return m_windowMovedProc.setFromVariant(newVal);
-}
-STDMETHODIMP CFrameworkShell::get_OnDockStateChange(VARIANT* pHandler) noexcept {
-  return m_onDockStateChange.toVariant(pHandler);
-}
-STDMETHODIMP CFrameworkShell::put_OnDockStateChange(VARIANT newVal) noexcept {
-  return m_onDockStateChange.setFromVariant(newVal);
-}
-STDMETHODIMP CFrameworkShell::get_OnFullScreenApp(VARIANT* pHandler) noexcept {
-  return m_onFullScreenApp.toVariant(pHandler);
-}
-STDMETHODIMP CFrameworkShell::put_OnFullScreenApp(VARIANT newVal) noexcept {
-  return m_onFullScreenApp.setFromVariant(newVal);
-}
-STDMETHODIMP CFrameworkShell::get_onExitNow(VARIANT* pHandler) noexcept {
-  return m_onExitNow.toVariant(pHandler);
-}
-STDMETHODIMP CFrameworkShell::put_onExitNow(VARIANT newVal) noexcept {
-  return m_onExitNow.setFromVariant(newVal);
-}
-STDMETHODIMP CFrameworkShell::get_onOpenConfig(VARIANT* pHandler) noexcept {
-  return m_onOpenConfig.toVariant(pHandler);
-}
-STDMETHODIMP CFrameworkShell::put_onOpenConfig(VARIANT newVal) noexcept {
-  return m_onOpenConfig.setFromVariant(newVal);
-}
-STDMETHODIMP CFrameworkShell::get_onRestoreMirdexFromSystemTray(VARIANT* pHandler) noexcept {
-  return m_onRestoreFromSystemTray.toVariant(pHandler);
-}
-STDMETHODIMP CFrameworkShell::put_onRestoreMirdexFromSystemTray(VARIANT newVal) noexcept {
-  return m_onRestoreFromSystemTray.setFromVariant(newVal);
-}
+MIRDEX_HANDLER_PROPERTY(CFrameworkShell, WindowMovedProc, m_windowMovedProc)
+MIRDEX_HANDLER_PROPERTY(CFrameworkShell, OnDockStateChange, m_onDockStateChange)
+MIRDEX_HANDLER_PROPERTY(CFrameworkShell, OnFullScreenApp, m_onFullScreenApp)
+MIRDEX_HANDLER_PROPERTY(CFrameworkShell, onExitNow, m_onExitNow)
+MIRDEX_HANDLER_PROPERTY(CFrameworkShell, onOpenConfig, m_onOpenConfig)
+MIRDEX_HANDLER_PROPERTY(CFrameworkShell, onRestoreMirdexFromSystemTray, m_onRestoreFromSystemTray)
 
 STDMETHODIMP CFrameworkShell::UpdateWindowMovement(int deltaX, int deltaY) noexcept {
   if (m_windowType != 0) return S_OK;
