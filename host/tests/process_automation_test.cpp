@@ -20,13 +20,17 @@
 
 namespace {
 
-class AutomationTest : public testing::Test {
+// The program registered once for the suite, as an installer leaves it.
+class RegisteredProgramTest : public testing::Test {
 protected:
   static void SetUpTestSuite() {
     HostProcess registration(L"/RegServer");
     ASSERT_EQ(registration.wait(), 0u);
   }
+};
 
+class AutomationTest : public RegisteredProgramTest {
+protected:
   void SetUp() override {
     ASSERT_TRUE(apartment.ok());
     std::string why;
@@ -176,12 +180,8 @@ TEST_F(AutomationTest, ScriptCreatesObjectsThroughActiveX) {
 // Without a running instance, creating a class starts the program as its
 // server (the registered LocalServer32 command line), which then runs as a
 // whole host.
-class ServerStartTest : public testing::Test {
+class ServerStartTest : public RegisteredProgramTest {
 protected:
-  static void SetUpTestSuite() {
-    HostProcess registration(L"/RegServer");
-    ASSERT_EQ(registration.wait(), 0u);
-  }
   void SetUp() override {
     ASSERT_TRUE(apartment.ok());
     ASSERT_TRUE(RunningHost::waitNoInstance(HostProcess::kLongWait));

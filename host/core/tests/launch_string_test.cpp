@@ -12,6 +12,7 @@
 #include "DispatchCall.h"
 #include "EnvironmentOverride.h"
 #include "FrameworkTypeLibrary.h"
+#include "LaunchParametersText.h"
 #include "LaunchStringParser.h"
 #include "LaunchStringThread.h"
 #include "LogCapture.h"
@@ -44,59 +45,6 @@ std::string narrow(std::wstring_view text) {
       ::wsprintfA(hex, "\\u%04X", static_cast<unsigned>(c));
       out += hex;
     }
-  }
-  return out;
-}
-
-// The parts of a parameters object for comparison: a string as it is, a
-// list as [a,b], anything else as "?".
-std::wstring textOf(const VARIANT& value) {
-  if (V_VT(&value) == VT_BSTR) return V_BSTR(&value) ? V_BSTR(&value) : L"";
-  ComPtr<IObjectList> list;
-  if (V_VT(&value) == VT_DISPATCH && V_DISPATCH(&value) &&
-      SUCCEEDED(V_DISPATCH(&value)->QueryInterface(IID_IObjectList, list.putVoid()))) {
-    LONG size = 0;
-    list->get_size(&size);
-    std::wstring joined = L"[";
-    for (LONG i = 0; i < size; ++i) {
-      Variant item;
-      list->Get(i, item.put());
-      if (i) joined += L",";
-      joined += textOf(item);
-    }
-    return joined + L"]";
-  }
-  return L"?";
-}
-
-// Every entry of a string map, keys sorted.
-std::map<std::wstring, Variant> entriesOf(IStringObjectMap* map) {
-  std::map<std::wstring, Variant> out;
-  ComPtr<IObjectList> keys;
-  if (!map || FAILED(map->get_keys(keys.put())) || !keys) return out;
-  LONG size = 0;
-  keys->get_size(&size);
-  for (LONG i = 0; i < size; ++i) {
-    Variant key;
-    keys->Get(i, key.put());
-    Variant value;
-    map->Get(V_BSTR(&key), value.put());
-    out.emplace(V_BSTR(&key), std::move(value));
-  }
-  return out;
-}
-
-// A query map as "name=value;name=[a,b]".
-std::wstring queryText(const VARIANT& query) {
-  ComPtr<IStringObjectMap> map;
-  if (V_VT(&query) != VT_DISPATCH || !V_DISPATCH(&query) ||
-      FAILED(V_DISPATCH(&query)->QueryInterface(IID_IStringObjectMap, map.putVoid()))) {
-    return L"(no map)";
-  }
-  std::wstring out;
-  for (const auto& [name, value] : entriesOf(map.get())) {
-    if (!out.empty()) out += L";";
-    out += name + L"=" + textOf(value);
   }
   return out;
 }
@@ -293,16 +241,16 @@ TEST_F(LaunchStringTest, ParametersHoldExactlyAgeUrlQueryPathAndScheme) {
     setLaunchString(c.url);
     const ComPtr<IStringObjectMap> params = parameters(true);
     ASSERT_TRUE(params);
-    const std::map<std::wstring, Variant> entries = entriesOf(params.get());
+    const std::map<std::wstring, Variant> entries = mapEntries(params.get());
     std::vector<std::wstring> keys;
     for (const auto& [key, value] : entries) keys.push_back(key);
     EXPECT_EQ(keys, (std::vector<std::wstring>{L"URL", L"age", L"path", L"query", L"scheme"}));
     EXPECT_EQ(entries.at(L"age").type(), VT_UI4);
     // The URL as received, fragment and all.
-    EXPECT_EQ(textOf(entries.at(L"URL")), c.url);
-    EXPECT_EQ(textOf(entries.at(L"scheme")), c.scheme);
-    EXPECT_EQ(textOf(entries.at(L"path")), c.path);
-    EXPECT_EQ(queryText(entries.at(L"query")), c.query);
+    EXPECT_EQ(parameterText(entries.at(L"URL")), c.url);
+    EXPECT_EQ(parameterText(entries.at(L"scheme")), c.scheme);
+    EXPECT_EQ(parameterText(entries.at(L"path")), c.path);
+    EXPECT_EQ(queryText(entries.at(L"query"), L"(no map)"), c.query);
   }
 
   // Late-bound, as a page reads them.
@@ -316,7 +264,7 @@ TEST_F(LaunchStringTest, ParametersHoldExactlyAgeUrlQueryPathAndScheme) {
   ASSERT_EQ(DispatchCall::invokeByName(V_DISPATCH(&result), L"Get", DISPATCH_METHOD, {Variant(L"path")},
                                        path.put()),
             S_OK);
-  EXPECT_EQ(textOf(path), L"//open/chat");
+  EXPECT_EQ(parameterText(path), L"//open/chat");
 }
 
 TEST_F(LaunchStringTest, KeptForTenMinutesUnlessConsumed) {
@@ -529,7 +477,7 @@ TEST_F(LaunchMonitorTest, DeliversAWrittenValueOnTheMainThreadAndDeletesIt) {
   EXPECT_EQ(received(), std::vector<std::string>{narrow(url)});
   const ComPtr<IStringObjectMap> params = parameters(true);
   ASSERT_TRUE(params);
-  EXPECT_EQ(textOf(entriesOf(params.get()).at(L"URL")), url);
+  EXPECT_EQ(parameterText(mapEntries(params.get()).at(L"URL")), url);
   EXPECT_EQ(monitorLines(), (std::vector<std::string>{
                                 "LaunchStringThread::onThreadRun: enter",
                                 "LaunchStringThread::onThreadRun: registry changed",
