@@ -101,19 +101,17 @@ void Blowfish::decrypt(std::uint32_t& left, std::uint32_t& right) const noexcept
 }
 
 Blowfish::Block Blowfish::encryptBlock(const Block& plain) const noexcept {
-  std::uint32_t left = loadBigEndian(plain.data());
-  std::uint32_t right = loadBigEndian(plain.data() + 4);
-  encrypt(left, right);
-  Block out;
-  storeBigEndian(left, out.data());
-  storeBigEndian(right, out.data() + 4);
-  return out;
+  return transformBlock(plain, &Blowfish::encrypt);
 }
 
 Blowfish::Block Blowfish::decryptBlock(const Block& cipher) const noexcept {
-  std::uint32_t left = loadBigEndian(cipher.data());
-  std::uint32_t right = loadBigEndian(cipher.data() + 4);
-  decrypt(left, right);
+  return transformBlock(cipher, &Blowfish::decrypt);
+}
+
+Blowfish::Block Blowfish::transformBlock(const Block& in, HalfRounds rounds) const noexcept {
+  std::uint32_t left = loadBigEndian(in.data());
+  std::uint32_t right = loadBigEndian(in.data() + 4);
+  (this->*rounds)(left, right);
   Block out;
   storeBigEndian(left, out.data());
   storeBigEndian(right, out.data() + 4);

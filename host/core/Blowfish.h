@@ -37,6 +37,9 @@ private:
   std::uint32_t feistel(std::uint32_t x) const noexcept;
   void encrypt(std::uint32_t& left, std::uint32_t& right) const noexcept;
   void decrypt(std::uint32_t& left, std::uint32_t& right) const noexcept;
+  // A block as two big-endian halves through encrypt or decrypt.
+  using HalfRounds = void (Blowfish::*)(std::uint32_t&, std::uint32_t&) const noexcept;
+  Block transformBlock(const Block& in, HalfRounds rounds) const noexcept;
 
   std::array<std::uint32_t, 18> m_p;
   std::array<std::array<std::uint32_t, 256>, 4> m_s;

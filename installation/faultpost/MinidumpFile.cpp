@@ -161,35 +161,32 @@ MinidumpFile::Lookup MinidumpFile::exception(Exception& out) const {
   return Lookup::Found;
 }
 
-MinidumpFile::Lookup MinidumpFile::threads(std::vector<Thread>& out) const {
+template <typename Entry, typename Take>
+MinidumpFile::Lookup MinidumpFile::forEachEntry(ULONG type, Take take) const {
   Stream s;
-  const Lookup found = stream(ThreadListStream, s);
+  const Lookup found = stream(type, s);
   if (found != Lookup::Found) return found;
   ULONG32 count = 0;
-  if (!listEntries(s.data, s.size, sizeof(MINIDUMP_THREAD), count)) return Lookup::Damaged;
-  out.clear();
-  out.reserve(count);
+  if (!listEntries(s.data, s.size, sizeof(Entry), count)) return Lookup::Damaged;
   for (ULONG32 i = 0; i < count; ++i) {
-    const auto entry =
-        copyOut<MINIDUMP_THREAD>(s.data + sizeof(ULONG32) + i * sizeof(MINIDUMP_THREAD));
-    out.push_back(Thread{entry.ThreadId, entry.Teb});
+    if (!take(copyOut<Entry>(s.data + sizeof(ULONG32) + i * sizeof(Entry)))) return Lookup::Damaged;
   }
   return Lookup::Found;
 }
 
-MinidumpFile::Lookup MinidumpFile::modules(std::vector<Module>& out) const {
-  Stream s;
-  const Lookup found = stream(ModuleListStream, s);
-  if (found != Lookup::Found) return found;
-  ULONG32 count = 0;
-  if (!listEntries(s.data, s.size, sizeof(MINIDUMP_MODULE), count)) return Lookup::Damaged;
+MinidumpFile::Lookup MinidumpFile::threads(std::vector<Thread>& out) const {
   out.clear();
-  out.reserve(count);
-  for (ULONG32 i = 0; i < count; ++i) {
-    const auto entry =
-        copyOut<MINIDUMP_MODULE>(s.data + sizeof(ULONG32) + i * sizeof(MINIDUMP_MODULE));
+  return forEachEntry<MINIDUMP_THREAD>(ThreadListStream, [&out](const MINIDUMP_THREAD& entry) {
+    out.push_back(Thread{entry.ThreadId, entry.Teb});
+    return true;
+  });
+}
+
+MinidumpFile::Lookup MinidumpFile::modules(std::vector<Module>& out) const {
+  out.clear();
+  return forEachEntry<MINIDUMP_MODULE>(ModuleListStream, [this, &out](const MINIDUMP_MODULE& entry) {
     std::optional<std::wstring> path = text(entry.ModuleNameRva);
-    if (!path) return Lookup::Damaged;
+    if (!path) return false;
     Module module;
     module.base = entry.BaseOfImage;
     module.size = entry.SizeOfImage;
@@ -201,8 +198,8 @@ MinidumpFile::Lookup MinidumpFile::modules(std::vector<Module>& out) const {
           HIWORD(version.dwFileVersionLS), LOWORD(version.dwFileVersionLS)};
     }
     out.push_back(std::move(module));
-  }
-  return Lookup::Found;
+    return true;
+  });
 }
 
 MinidumpFile::Lookup MinidumpFile::systemInfo(SystemInfo& out) const {

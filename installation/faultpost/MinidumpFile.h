@@ -91,6 +91,10 @@ private:
     ULONG size = 0;
   };
   Lookup stream(ULONG type, Stream& out) const;
+  // Hands each fixed-size Entry of a list stream to `take`, which answers
+  // false for an entry that is damaged.
+  template <typename Entry, typename Take>
+  Lookup forEachEntry(ULONG type, Take take) const;
   // A text stored at rva; nullopt when it does not lie inside the file.
   std::optional<std::wstring> text(RVA rva) const;
   bool inside(std::uint64_t offset, std::uint64_t length) const noexcept {
