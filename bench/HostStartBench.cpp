@@ -32,7 +32,7 @@ KernelHandle startHost(const std::wstring& arguments, DWORD& processId) {
                         &startup, &info)) {
     return {};
   }
-  ::CloseHandle(info.hThread);
+  KernelHandle thread(info.hThread);
   processId = info.dwProcessId;
   return KernelHandle(info.hProcess);
 }

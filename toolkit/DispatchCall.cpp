@@ -4,6 +4,23 @@
 #include <new>
 #include <vector>
 
+namespace {
+
+// The EXCEPINFO a callee fills in: the strings in it are the caller's to
+// free.
+struct ReportedException : EXCEPINFO {
+  ReportedException() noexcept : EXCEPINFO{} {}
+  ReportedException(const ReportedException&) = delete;
+  ReportedException& operator=(const ReportedException&) = delete;
+  ~ReportedException() {
+    ::SysFreeString(bstrSource);
+    ::SysFreeString(bstrDescription);
+    ::SysFreeString(bstrHelpFile);
+  }
+};
+
+}  // namespace
+
 HRESULT DispatchCall::invoke(IDispatch* target, DISPID id, WORD flags,
                              std::span<const VARIANT> args, VARIANT* result) noexcept {
   if (!target) return E_POINTER;
@@ -20,15 +37,14 @@ HRESULT DispatchCall::invoke(IDispatch* target, DISPID id, WORD flags,
       params.cNamedArgs = 1;
     }
     if (result) ::VariantInit(result);
-    EXCEPINFO exception = {};
+    ReportedException exception;
     UINT argError = 0;
     const HRESULT hr = target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
                                       &exception, &argError);
-    // The callee allocated these strings for us.
-    ::SysFreeString(exception.bstrSource);
-    ::SysFreeString(exception.bstrDescription);
-    ::SysFreeString(exception.bstrHelpFile);
-    if (hr == DISP_E_EXCEPTION && FAILED(exception.scode)) return exception.scode;
+    if (hr != DISP_E_EXCEPTION) return hr;
+    // A callee may leave the details to be filled in on demand.
+    if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
+    if (FAILED(exception.scode)) return exception.scode;
     return hr;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;

@@ -41,6 +41,16 @@ private:
   handle_type m_h = Traits::invalid();
 };
 
+// Traits for the many handle kinds whose failure value is zero (null) and
+// that one call gives back.
+template <typename Handle, auto Close>
+struct ZeroInvalidTraits {
+  using handle_type = Handle;
+  static Handle invalid() noexcept { return Handle{}; }
+  static bool valid(Handle h) noexcept { return h != Handle{}; }
+  static void close(Handle h) noexcept { Close(h); }
+};
+
 // Kernel objects: events, timers, threads, mutexes, processes, files, pipes.
 // Creating calls report failure as null or as INVALID_HANDLE_VALUE depending
 // on the call; valid() accepts neither, so one type serves both.
@@ -52,26 +62,26 @@ struct KernelHandleTraits {
 };
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 
-struct RegKeyTraits {
-  using handle_type = HKEY;
-  static HKEY invalid() noexcept { return nullptr; }
-  static bool valid(HKEY h) noexcept { return h != nullptr; }
-  static void close(HKEY h) noexcept { ::RegCloseKey(h); }
+// Registry keys.
+using RegKey = UniqueHandle<ZeroInvalidTraits<HKEY, &::RegCloseKey>>;
+
+// Searches begun with FindFirstFile, ended with FindClose.
+struct FindHandleTraits {
+  using handle_type = HANDLE;
+  static HANDLE invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static bool valid(HANDLE h) noexcept { return h != INVALID_HANDLE_VALUE; }
+  static void close(HANDLE h) noexcept { ::FindClose(h); }
 };
-using RegKey = UniqueHandle<RegKeyTraits>;
+using FindHandle = UniqueHandle<FindHandleTraits>;
+
+// Modules loaded with LoadLibrary, freed with FreeLibrary.
+using LoadedLibrary = UniqueHandle<ZeroInvalidTraits<HMODULE, &::FreeLibrary>>;
 
 // GDI objects (bitmaps, brushes, pens, fonts, regions, palettes), deleted
 // with DeleteObject. A region handed to SetWindowRgn belongs to the system
 // afterwards: release() it then.
 template <typename GdiHandle>
-struct GdiObjectTraits {
-  using handle_type = GdiHandle;
-  static GdiHandle invalid() noexcept { return nullptr; }
-  static bool valid(GdiHandle h) noexcept { return h != nullptr; }
-  static void close(GdiHandle h) noexcept { ::DeleteObject(h); }
-};
-template <typename GdiHandle>
-using GdiObject = UniqueHandle<GdiObjectTraits<GdiHandle>>;
+using GdiObject = UniqueHandle<ZeroInvalidTraits<GdiHandle, &::DeleteObject>>;
 using GdiBitmap = GdiObject<HBITMAP>;
 using GdiBrush = GdiObject<HBRUSH>;
 using GdiPen = GdiObject<HPEN>;
@@ -80,13 +90,7 @@ using GdiRegion = GdiObject<HRGN>;
 
 // Device contexts made by CreateCompatibleDC or CreateDC, deleted with
 // DeleteDC.
-struct MemoryDcTraits {
-  using handle_type = HDC;
-  static HDC invalid() noexcept { return nullptr; }
-  static bool valid(HDC h) noexcept { return h != nullptr; }
-  static void close(HDC h) noexcept { ::DeleteDC(h); }
-};
-using MemoryDc = UniqueHandle<MemoryDcTraits>;
+using MemoryDc = UniqueHandle<ZeroInvalidTraits<HDC, &::DeleteDC>>;
 
 // A window's device context (GetDC / GetWindowDC), given back with
 // ReleaseDC, which needs the window as well as the context.

@@ -36,21 +36,10 @@ constexpr Blowfish::Block kAccessIv = {0x24, 0xC2, 0x97, 0x64, 0xE4, 0x7C, 0xDE,
 // The flag of the "LogIn" code's flag list.
 constexpr int kLogInFlag = 1;
 
-struct CryptProviderTraits {
-  using handle_type = HCRYPTPROV;
-  static HCRYPTPROV invalid() noexcept { return 0; }
-  static bool valid(HCRYPTPROV h) noexcept { return h != 0; }
-  static void close(HCRYPTPROV h) noexcept { ::CryptReleaseContext(h, 0); }
-};
-using CryptProvider = UniqueHandle<CryptProviderTraits>;
+using CryptProvider =
+    UniqueHandle<ZeroInvalidTraits<HCRYPTPROV, [](HCRYPTPROV h) { ::CryptReleaseContext(h, 0); }>>;
 
-struct CryptHashTraits {
-  using handle_type = HCRYPTHASH;
-  static HCRYPTHASH invalid() noexcept { return 0; }
-  static bool valid(HCRYPTHASH h) noexcept { return h != 0; }
-  static void close(HCRYPTHASH h) noexcept { ::CryptDestroyHash(h); }
-};
-using CryptHash = UniqueHandle<CryptHashTraits>;
+using CryptHash = UniqueHandle<ZeroInvalidTraits<HCRYPTHASH, &::CryptDestroyHash>>;
 
 // The text in a narrow code page; null when the system cannot convert it.
 // With WC_ERR_INVALID_CHARS (UTF-8 only) a text holding an unpaired

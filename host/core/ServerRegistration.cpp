@@ -1,5 +1,6 @@
 #include "ServerRegistration.h"
 
+#include "Bstr.h"
 #include "FrameworkLib.h"
 #include "LocalServerClasses.h"
 #include "UniqueHandle.h"
@@ -77,25 +78,14 @@ constexpr RegistryEntry kProtocolEntries[] = {
               L".mirdex"),
 };
 
-// The system's error-reporting exclusion list, looked up at run time.
-struct LibraryTraits {
-  using handle_type = HMODULE;
-  static HMODULE invalid() noexcept { return nullptr; }
-  static bool valid(HMODULE h) noexcept { return h != nullptr; }
-  static void close(HMODULE h) noexcept { ::FreeLibrary(h); }
-};
-using Library = UniqueHandle<LibraryTraits>;
-
 // Reported by the removal when the program was not on the list: the
 // documented status, and the one Wine gives instead.
 constexpr HRESULT kWerNotFound = static_cast<HRESULT>(0x80040411L);
 const HRESULT kWerNotFoundWine = HRESULT_FROM_WIN32(ERROR_ENVVAR_NOT_FOUND);
 
 bool typeLibraryRegistered() noexcept {
-  BSTR path = nullptr;
-  const HRESULT hr = ::QueryPathOfRegTypeLib(LIBID_FrameworkLib, 1, 0, LOCALE_NEUTRAL, &path);
-  ::SysFreeString(path);
-  return SUCCEEDED(hr);
+  Bstr path;
+  return SUCCEEDED(::QueryPathOfRegTypeLib(LIBID_FrameworkLib, 1, 0, LOCALE_NEUTRAL, path.put()));
 }
 
 std::wstring guidText(const GUID& guid) {
@@ -158,7 +148,7 @@ HRESULT ServerRegistration::forEachClass(bool write) noexcept {
 }
 
 HRESULT ServerRegistration::excludeFromErrorReporting(bool exclude) const noexcept {
-  Library wer(::LoadLibraryW(L"wer.dll"));
+  LoadedLibrary wer(::LoadLibraryW(L"wer.dll"));
   if (!wer) return S_OK;  // no error reporting on this system
   using ExclusionFn = HRESULT(WINAPI*)(PCWSTR, BOOL);
   // Through the generic function type, which converts to any other.

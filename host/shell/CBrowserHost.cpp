@@ -89,11 +89,14 @@ LRESULT CALLBACK CBrowserHost::windowProc(HWND window, UINT message, WPARAM wPar
     case WM_DESTROY:
       host->closeBrowser();
       return 0;
-    case WM_NCDESTROY:
+    case WM_NCDESTROY: {
+      // The reference the window took at WM_NCCREATE goes with it.
+      ComPtr<IOleClientSite> windowReference;
+      windowReference.attach(host);
       ::SetWindowLongPtrW(window, 0, 0);
       host->m_hWnd = nullptr;
-      static_cast<IOleClientSite*>(host)->Release();
       return 0;
+    }
     default:
       return ::DefWindowProcW(window, message, wParam, lParam);
   }
@@ -395,17 +398,6 @@ STDMETHODIMP CBrowserHost::FilterDataObject(IDataObject* data, IDataObject** rep
 }
 
 // IDispatch: ambient properties
-
-STDMETHODIMP CBrowserHost::GetTypeInfoCount(UINT* count) noexcept {
-  if (!count) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-STDMETHODIMP CBrowserHost::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
-}
 
 STDMETHODIMP CBrowserHost::GetIDsOfNames(REFIID, LPOLESTR*, UINT count, LCID,
                                          DISPID* ids) noexcept {

@@ -11,6 +11,7 @@
 #include "ComPtr.h"
 #include "IDocHostUIHandlerDispatch.h"
 #include "InterfaceMap.h"
+#include "UntypedDispatch.h"
 
 #include <windows.h>
 #include <exdisp.h>
@@ -23,7 +24,7 @@ class CBrowserHost : public IOleClientSite,
                      public IOleInPlaceSite,
                      public IOleInPlaceFrame,
                      public IDocHostUIHandler,
-                     public IDispatch {
+                     public UntypedDispatch<> {
 public:
   CBrowserHost() = default;
   ~CBrowserHost();
@@ -116,8 +117,6 @@ public:
   STDMETHODIMP FilterDataObject(IDataObject* data, IDataObject** replacement) noexcept override;
 
   // IDispatch: the ambient properties of the site.
-  STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
-  STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) noexcept override;
   STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
                              DISPID* ids) noexcept override;
   STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,

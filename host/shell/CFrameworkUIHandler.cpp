@@ -34,17 +34,6 @@ std::span<const InterfaceEntry<CFrameworkUIHandler>> CFrameworkUIHandler::interf
 
 // IDispatch
 
-STDMETHODIMP CFrameworkUIHandler::GetTypeInfoCount(UINT* count) noexcept {
-  if (!count) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-STDMETHODIMP CFrameworkUIHandler::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
-}
-
 STDMETHODIMP CFrameworkUIHandler::GetIDsOfNames(REFIID, LPOLESTR*, UINT count, LCID,
                                                 DISPID* ids) noexcept {
   if (ids) {

@@ -7,13 +7,14 @@
 // carry a query string.
 #include "IDocHostUIHandlerDispatch.h"
 #include "InterfaceMap.h"
+#include "UntypedDispatch.h"
 
 #include <span>
 #include <string_view>
 
 class CFrameworkWindow;
 
-class CFrameworkUIHandler : public IDocHostUIHandlerDispatch {
+class CFrameworkUIHandler : public UntypedDispatch<IDocHostUIHandlerDispatch> {
 public:
   // The host flags added to the browser's: no 3-D border, flat scroll
   // bars, themes, no outer 3-D border.
@@ -34,8 +35,6 @@ public:
 
   // IDispatch: the host calls the members directly; there is no type
   // information to call them by name.
-  STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
-  STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) noexcept override;
   STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
                              DISPID* ids) noexcept override;
   STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,

@@ -29,17 +29,6 @@ void CFrameworkUISink::disconnect() noexcept {
   m_connection.disconnect();
 }
 
-STDMETHODIMP CFrameworkUISink::GetTypeInfoCount(UINT* count) noexcept {
-  if (!count) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-STDMETHODIMP CFrameworkUISink::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
-}
-
 STDMETHODIMP CFrameworkUISink::GetIDsOfNames(REFIID, LPOLESTR*, UINT count, LCID,
                                              DISPID* ids) noexcept {
   if (ids) {

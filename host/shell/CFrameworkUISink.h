@@ -4,6 +4,7 @@
 // CFrameworkWindow over its own.
 #include "InterfaceMap.h"
 #include "SinkConnection.h"
+#include "UntypedDispatch.h"
 
 #include <exdisp.h>
 #include <oaidl.h>
@@ -12,7 +13,7 @@
 
 class CFrameworkWindow;
 
-class CFrameworkUISink : public IDispatch {
+class CFrameworkUISink : public UntypedDispatch<> {
 public:
   explicit CFrameworkUISink(CFrameworkWindow* window) noexcept : m_pWindow(window) {}
   ~CFrameworkUISink() = default;
@@ -31,8 +32,6 @@ public:
 
   // IDispatch: DWebBrowserEvents2, of which TitleChange and NewWindow2 are
   // handled and every other event is accepted and ignored.
-  STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
-  STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) noexcept override;
   STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
                              DISPID* ids) noexcept override;
   STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,

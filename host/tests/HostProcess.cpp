@@ -10,7 +10,7 @@ HostProcess::HostProcess(const std::wstring& arguments) {
   if (::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                        &startup, &info)) {
     m_process.reset(info.hProcess);
-    ::CloseHandle(info.hThread);
+    KernelHandle thread(info.hThread);
     m_id = info.dwProcessId;
   }
 }

@@ -23,17 +23,6 @@ std::span<const InterfaceEntry<LaunchObserver>> LaunchObserver::interfaceMap() n
   return map;
 }
 
-STDMETHODIMP LaunchObserver::GetTypeInfoCount(UINT* count) noexcept {
-  if (!count) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-STDMETHODIMP LaunchObserver::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
-}
-
 STDMETHODIMP LaunchObserver::get_PluginName(BSTR* name) noexcept { return copyText(L"LaunchObserver,1.0", name); }
 
 STDMETHODIMP LaunchObserver::get_PluginDesc(BSTR* desc) noexcept {

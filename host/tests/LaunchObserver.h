@@ -8,12 +8,13 @@
 #include "ComPtr.h"
 #include "FrameworkLib.h"
 #include "InterfaceMap.h"
+#include "UntypedDispatch.h"
 
 #include <ocidl.h>
 
 #include <span>
 
-class LaunchObserver : public IFrameworkPlugin {
+class LaunchObserver : public UntypedDispatch<IFrameworkPlugin> {
 public:
   // {6F0E94B1-5C3A-4D2B-9F7E-2B8D1C4A7E35}
   static constexpr CLSID kClassId = {
@@ -27,8 +28,6 @@ public:
   static std::span<const InterfaceEntry<LaunchObserver>> interfaceMap() noexcept;
 
   // IDispatch: the controller calls this plug-in early-bound only.
-  STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override;
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept override { return E_NOTIMPL; }
   STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) noexcept override {
     return E_NOTIMPL;

@@ -3,6 +3,7 @@
 #include "Bstr.h"
 #include "ComPtr.h"
 #include "FrameworkLib.h"
+#include "LaunchParametersText.h"
 #include "UniqueHandle.h"
 #include "Variant.h"
 
@@ -18,42 +19,6 @@ std::wstring environment(const wchar_t* name) {
   return length > 0 && length < MAX_PATH ? std::wstring(value, length) : std::wstring();
 }
 
-std::wstring textOf(const VARIANT& value) {
-  if (V_VT(&value) == VT_BSTR) return V_BSTR(&value) ? V_BSTR(&value) : L"";
-  ComPtr<IObjectList> list;
-  if (V_VT(&value) == VT_DISPATCH && V_DISPATCH(&value) &&
-      SUCCEEDED(V_DISPATCH(&value)->QueryInterface(IID_IObjectList, list.putVoid()))) {
-    LONG size = 0;
-    list->get_size(&size);
-    std::wstring joined = L"[";
-    for (LONG i = 0; i < size; ++i) {
-      Variant item;
-      list->Get(i, item.put());
-      if (i) joined += L",";
-      joined += textOf(item);
-    }
-    return joined + L"]";
-  }
-  return L"?";
-}
-
-std::map<std::wstring, Variant> entriesOf(IStringObjectMap* map) {
-  std::map<std::wstring, Variant> out;
-  ComPtr<IObjectList> keys;
-  if (!map || FAILED(map->get_keys(keys.put())) || !keys) return out;
-  LONG size = 0;
-  keys->get_size(&size);
-  for (LONG i = 0; i < size; ++i) {
-    Variant key;
-    keys->Get(i, key.put());
-    if (key.type() != VT_BSTR || !V_BSTR(&key)) continue;
-    Variant value;
-    map->Get(V_BSTR(&key), value.put());
-    out.emplace(V_BSTR(&key), std::move(value));
-  }
-  return out;
-}
-
 }  // namespace
 
 std::span<const InterfaceEntry<LaunchObserverSink>> LaunchObserverSink::interfaceMap() noexcept {
@@ -67,17 +32,6 @@ HRESULT LaunchObserverSink::queryExtra(REFIID iid, void** out) noexcept {
   *out = static_cast<IDispatch*>(this);
   AddRef();
   return S_OK;
-}
-
-STDMETHODIMP LaunchObserverSink::GetTypeInfoCount(UINT* count) noexcept {
-  if (!count) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-STDMETHODIMP LaunchObserverSink::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
 }
 
 STDMETHODIMP LaunchObserverSink::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
@@ -111,24 +65,13 @@ std::wstring LaunchObserverSink::describe(const wchar_t* kind, IDispatch* framew
   if (framework && SUCCEEDED(framework->QueryInterface(IID_IFrameworkController, controller.putVoid()))) {
     controller->GetLaunchString(VARIANT_TRUE, params.put());
   }
-  std::map<std::wstring, Variant> entries = entriesOf(params.get());
+  std::map<std::wstring, Variant> entries = mapEntries(params.get());
   for (const wchar_t* key : {L"URL", L"scheme", L"path"}) {
     const auto found = entries.find(key);
-    line += L"\t" + (found == entries.end() ? std::wstring(L"(none)") : textOf(found->second));
+    line += L"\t" + (found == entries.end() ? std::wstring(L"(none)") : parameterText(found->second));
   }
-  std::wstring query = L"(none)";
-  if (const auto found = entries.find(L"query"); found != entries.end() && found->second.type() == VT_DISPATCH) {
-    ComPtr<IStringObjectMap> map;
-    if (V_DISPATCH(&found->second) &&
-        SUCCEEDED(V_DISPATCH(&found->second)->QueryInterface(IID_IStringObjectMap, map.putVoid()))) {
-      query.clear();
-      for (const auto& [name, value] : entriesOf(map.get())) {
-        if (!query.empty()) query += L";";
-        query += name + L"=" + textOf(value);
-      }
-    }
-  }
-  line += L"\t" + query;
+  const auto query = entries.find(L"query");
+  line += L"\t" + (query == entries.end() ? std::wstring(L"(none)") : queryText(query->second, L"(none)"));
   const auto age = entries.find(L"age");
   line += L"\t" + (age == entries.end() ? std::wstring(L"(none)") : std::to_wstring(age->second.type()));
   return line;

@@ -14,21 +14,20 @@
 // waits (up to a minute) until that event is set before it returns,
 // keeping the host's thread busy meanwhile.
 #include "InterfaceMap.h"
+#include "UntypedDispatch.h"
 
 #include <oaidl.h>
 
 #include <span>
 #include <string>
 
-class LaunchObserverSink : public IDispatch {
+class LaunchObserverSink : public UntypedDispatch<> {
 public:
   LaunchObserverSink() = default;
 
   static std::span<const InterfaceEntry<LaunchObserverSink>> interfaceMap() noexcept;
   HRESULT queryExtra(REFIID iid, void** out) noexcept;
 
-  STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override;
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept override { return E_NOTIMPL; }
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                       UINT*) noexcept override;

@@ -11,13 +11,7 @@
 namespace {
 
 // CommandLineToArgvW's array is one LocalAlloc block.
-struct LocalMemoryTraits {
-  using handle_type = wchar_t**;
-  static wchar_t** invalid() noexcept { return nullptr; }
-  static bool valid(wchar_t** p) noexcept { return p != nullptr; }
-  static void close(wchar_t** p) noexcept { ::LocalFree(p); }
-};
-using ArgumentArray = UniqueHandle<LocalMemoryTraits>;
+using ArgumentArray = UniqueHandle<ZeroInvalidTraits<wchar_t**, &::LocalFree>>;
 
 constexpr const wchar_t* kQuietSwitch = L"/quiet";
 constexpr const wchar_t* kDumpExtension = L".dmp";

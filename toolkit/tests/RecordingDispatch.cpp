@@ -15,17 +15,6 @@ HRESULT RecordingDispatch::queryExtra(REFIID iid, void** out) noexcept {
   return S_OK;
 }
 
-STDMETHODIMP RecordingDispatch::GetTypeInfoCount(UINT* count) noexcept {
-  if (!count) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-STDMETHODIMP RecordingDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** out) noexcept {
-  if (out) *out = nullptr;
-  return E_NOTIMPL;
-}
-
 STDMETHODIMP RecordingDispatch::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept {
   return E_NOTIMPL;
 }

@@ -4,6 +4,7 @@
 // and answers a method call with twice its first argument.
 #include "CriticalSection.h"
 #include "InterfaceMap.h"
+#include "UntypedDispatch.h"
 #include "Variant.h"
 
 #include <oaidl.h>
@@ -11,7 +12,7 @@
 #include <span>
 #include <vector>
 
-class RecordingDispatch : public IDispatch {
+class RecordingDispatch : public UntypedDispatch<> {
 public:
   struct Call {
     DISPID id;
@@ -26,8 +27,6 @@ public:
   static std::span<const InterfaceEntry<RecordingDispatch>> interfaceMap() noexcept;
   HRESULT queryExtra(REFIID iid, void** out) noexcept;
 
-  STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** out) noexcept override;
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept override;
   STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
                       VARIANT* result, EXCEPINFO*, UINT*) noexcept override;

@@ -8,14 +8,6 @@
 
 namespace {
 
-struct FindHandleTraits {
-  using handle_type = HANDLE;
-  static HANDLE invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static bool valid(HANDLE h) noexcept { return h != INVALID_HANDLE_VALUE; }
-  static void close(HANDLE h) noexcept { ::FindClose(h); }
-};
-using FindHandle = UniqueHandle<FindHandleTraits>;
-
 std::wstring escapeForPattern(const std::wstring& text) {
   static const std::wstring special = L"\\^$.|?*+()[]{}";
   std::wstring out;

@@ -27,13 +27,3 @@ STDMETHODIMP HtmlWindowStub::execScript(BSTR code, BSTR language, VARIANT* resul
   return m_execResult;
 }
 
-STDMETHODIMP HtmlWindowStub::GetTypeInfoCount(UINT* count) noexcept {
-  if (!count) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-STDMETHODIMP HtmlWindowStub::GetTypeInfo(UINT, LCID, ITypeInfo** out) noexcept {
-  if (out) *out = nullptr;
-  return E_NOTIMPL;
-}

@@ -4,6 +4,7 @@
 // a result the test chooses. Every other member is not implemented.
 #include "CriticalSection.h"
 #include "InterfaceMap.h"
+#include "UntypedDispatch.h"
 
 #include <mshtml.h>
 
@@ -11,7 +12,7 @@
 #include <string>
 #include <vector>
 
-class HtmlWindowStub : public IHTMLWindow2 {
+class HtmlWindowStub : public UntypedDispatch<IHTMLWindow2> {
 public:
   struct Script {
     std::wstring code;
@@ -28,8 +29,6 @@ public:
   STDMETHODIMP execScript(BSTR code, BSTR language, VARIANT* result) noexcept override;
 
   // IDispatch
-  STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** out) noexcept override;
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept override { return E_NOTIMPL; }
   STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) noexcept override {
     return E_NOTIMPL;

@@ -40,13 +40,7 @@ LONG CALLBACK onException(EXCEPTION_POINTERS* exception) {
   return EXCEPTION_CONTINUE_EXECUTION;
 }
 
-struct VectoredHandlerTraits {
-  using handle_type = void*;
-  static void* invalid() noexcept { return nullptr; }
-  static bool valid(void* h) noexcept { return h != nullptr; }
-  static void close(void* h) noexcept { ::RemoveVectoredExceptionHandler(h); }
-};
-using VectoredHandler = UniqueHandle<VectoredHandlerTraits>;
+using VectoredHandler = UniqueHandle<ZeroInvalidTraits<void*, &::RemoveVectoredExceptionHandler>>;
 
 }  // namespace
 

@@ -8,14 +8,6 @@
 
 namespace {
 
-struct FindHandleTraits {
-  using handle_type = HANDLE;
-  static HANDLE invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static bool valid(HANDLE h) noexcept { return h != INVALID_HANDLE_VALUE; }
-  static void close(HANDLE h) noexcept { ::FindClose(h); }
-};
-using FindHandle = UniqueHandle<FindHandleTraits>;
-
 struct Entry {
   std::wstring name;
   bool folder;

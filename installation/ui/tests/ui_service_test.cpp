@@ -21,14 +21,6 @@
 
 namespace {
 
-struct LibraryTraits {
-  using handle_type = HMODULE;
-  static HMODULE invalid() noexcept { return nullptr; }
-  static bool valid(HMODULE h) noexcept { return h != nullptr; }
-  static void close(HMODULE h) noexcept { ::FreeLibrary(h); }
-};
-using Library = UniqueHandle<LibraryTraits>;
-
 using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 using NoArgumentFn = HRESULT(STDAPICALLTYPE*)();
 
@@ -84,7 +76,7 @@ protected:
 
   ComApartment m_com;
   const std::wstring m_path = dllPath();
-  Library m_library;
+  LoadedLibrary m_library;
 };
 
 TEST_F(UiServiceTest, ClassObjectMakesThePluginAndKeepsTheDllWhileUsed) {
@@ -127,7 +119,7 @@ TEST_F(UiServiceTest, BaseUrlIsTheDllsOwnPagesWithTheRootPage) {
 
   // The host asks for "root.html" beneath the base URL; resource names do
   // not depend on case.
-  Library pages(::LoadLibraryExW(module.c_str(), nullptr,
+  LoadedLibrary pages(::LoadLibraryExW(module.c_str(), nullptr,
                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
   ASSERT_TRUE(pages);
   EXPECT_NE(::FindResourceW(pages.get(), L"ROOT.HTML", L"_HTML_"), nullptr);
