@@ -39,10 +39,15 @@ STDMETHODIMP LaunchObserverSink::Invoke(DISPID id, REFIID, LCID, WORD flags, DIS
   if (result) ::VariantInit(result);
   if (!(flags & DISPATCH_METHOD) || (id != 1 && id != DISPID_VALUE)) return DISP_E_MEMBERNOTFOUND;
   if (!params || params->cArgs != 1 || V_VT(&params->rgvarg[0]) != VT_DISPATCH) return DISP_E_BADPARAMCOUNT;
+  IDispatch* const framework = V_DISPATCH(&params->rgvarg[0]);
   try {
-    append(describe(id == 1 ? L"event" : L"handler", V_DISPATCH(&params->rgvarg[0])));
+    append(describe(id == 1 ? L"event" : L"handler", framework));
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
+  }
+  if (id == 1 && !m_restarted) {
+    m_restarted = true;
+    if (!environment(L"MIRDEX_LAUNCH_OBSERVER_RESTART").empty()) restart(framework);
   }
   if (id == 1 && !m_held) {
     m_held = true;
@@ -53,6 +58,13 @@ STDMETHODIMP LaunchObserverSink::Invoke(DISPID id, REFIID, LCID, WORD flags, DIS
     }
   }
   return S_OK;
+}
+
+void LaunchObserverSink::restart(IDispatch* framework) noexcept {
+  ComPtr<IFrameworkController> controller;
+  if (framework && SUCCEEDED(framework->QueryInterface(IID_IFrameworkController, controller.putVoid()))) {
+    controller->Restart();
+  }
 }
 
 std::wstring LaunchObserverSink::describe(const wchar_t* kind, IDispatch* framework) {

@@ -10,6 +10,9 @@
 // name=[a,b], joined with ';'. The fields come from the controller's
 // GetLaunchString (keep) at the time of the call.
 //
+// When MIRDEX_LAUNCH_OBSERVER_RESTART is set, the first event call asks
+// the controller to Restart, as the main page would.
+//
 // When MIRDEX_LAUNCH_OBSERVER_HOLD names an event, the first event call
 // waits (up to a minute) until that event is set before it returns,
 // keeping the host's thread busy meanwhile.
@@ -35,6 +38,8 @@ public:
 private:
   static std::wstring describe(const wchar_t* kind, IDispatch* framework);
   static void append(const std::wstring& line) noexcept;
+  void restart(IDispatch* framework) noexcept;
 
   bool m_held = false;
+  bool m_restarted = false;
 };

@@ -4,18 +4,22 @@
 // inside by LaunchObserver.dll, a start-up plug-in registered for the test,
 // which records every announcement with the parameters the controller
 // hands out (see LaunchObserverSink.h).
+#include "EnvironmentOverride.h"
 #include "HostLog.h"
 #include "HostProcess.h"
 #include "LaunchObserverRecord.h"
+#include "RegisteredProgramTest.h"
 #include "RegistryReader.h"
 #include "RunningHost.h"
 #include "UniqueHandle.h"
 
 #include <gtest/gtest.h>
 
+#include <tlhelp32.h>
 #include <wtypes.h>
 
 #include <memory>
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,13 +28,8 @@ namespace {
 
 using Announcement = LaunchObserverRecord::Announcement;
 
-class LaunchProcessTest : public testing::Test {
+class LaunchProcessTest : public RegisteredProgramTest {
 protected:
-  static void SetUpTestSuite() {
-    HostProcess registration(L"/RegServer");
-    ASSERT_EQ(registration.wait(), 0u);
-  }
-
   void SetUp() override { ASSERT_EQ(m_record.registration(), S_OK); }
 
   void TearDown() override {
@@ -126,6 +125,108 @@ TEST_F(LaunchProcessTest, TwoLaunchesBeforeTheMonitorLooksAgainDeliverOnlyTheLas
   EXPECT_EQ(seen, (std::vector<std::string>{"event mirdex://first", "handler mirdex://first", "event mirdex://third",
                                             "handler mirdex://third"}));
   EXPECT_FALSE(launchString());
+}
+
+// A host this test did not start itself, ended when the test is through
+// with it: by the quit switch as a user would, then by force.
+class AdoptedHost {
+public:
+  explicit AdoptedHost(DWORD id)
+      : m_id(id), m_process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id)) {}
+  ~AdoptedHost() {
+    if (!running()) return;
+    HostProcess::quitRunningInstance();
+    if (::WaitForSingleObject(m_process.get(), 30000) == WAIT_OBJECT_0) return;
+    ::TerminateProcess(m_process.get(), 0xDEAD);
+    ::WaitForSingleObject(m_process.get(), 30000);
+  }
+  AdoptedHost(const AdoptedHost&) = delete;
+  AdoptedHost& operator=(const AdoptedHost&) = delete;
+
+  DWORD id() const noexcept { return m_id; }
+  bool running() const noexcept { return m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT; }
+  bool waitEnded(DWORD timeoutMs) const noexcept {
+    return m_process && ::WaitForSingleObject(m_process.get(), timeoutMs) == WAIT_OBJECT_0;
+  }
+
+private:
+  DWORD m_id;
+  KernelHandle m_process;
+};
+
+// The ids of the running Mirdex.exe processes.
+std::vector<DWORD> hostProcessIds() {
+  std::vector<DWORD> ids;
+  const KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return ids;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+    if (::CompareStringOrdinal(entry.szExeFile, -1, L"Mirdex.exe", -1, TRUE) == CSTR_EQUAL) {
+      ids.push_back(entry.th32ProcessID);
+    }
+  }
+  return ids;
+}
+
+DWORD windowProcess(HWND window) {
+  DWORD owner = 0;
+  if (window && ::IsWindow(window)) ::GetWindowThreadProcessId(window, &owner);
+  return owner;
+}
+
+TEST_F(LaunchProcessTest, RestartStartsAProgramThatTakesOverOnceThisOneHasEnded) {
+  // The observer stands in for the page: at the first announcement it asks
+  // the controller to restart.
+  const EnvironmentOverride restart(L"MIRDEX_LAUNCH_OBSERVER_RESTART", L"1");
+  const EnvironmentOverride level(L"MIRDEX_LOG_LEVEL", L"debug");
+  const HostLog log;
+  startHost();
+  const DWORD oldId = m_host->process().id();
+  const HWND oldWindow = m_host->mainWindow();
+
+  HostProcess launch(L"launch mirdex://restart");
+  EXPECT_EQ(launch.wait(), 1u);
+  ASSERT_TRUE(waitForAnnouncements(2));
+  std::vector<std::string> lines;
+  ASSERT_TRUE(log.waitFor("CFrameworkController::Restart(): leave", lines));
+  const std::string started = "CFrameworkController::Restart(): ";
+  const std::string arguments = " -wait " + std::to_string(oldId);
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+    return line.find(started) != std::string::npos && line.ends_with(arguments);
+  })) << "no line naming the program and " << arguments;
+
+  // The new process, started by the old one.
+  std::vector<DWORD> others;
+  const ULONGLONG end = ::GetTickCount64() + HostProcess::kLongWait;
+  while (others.empty() && ::GetTickCount64() < end) {
+    for (DWORD id : hostProcessIds()) {
+      if (id != oldId && id != launch.id()) others.push_back(id);
+    }
+    if (others.empty()) ::Sleep(50);
+  }
+  ASSERT_EQ(others.size(), 1u);
+  const AdoptedHost successor(others.front());
+
+  // It waits while the old one runs: the old window stays the published one.
+  ::Sleep(2000);
+  EXPECT_TRUE(successor.running());
+  EXPECT_EQ(RunningHost::publishedMainWindow(), oldWindow);
+  EXPECT_EQ(windowProcess(RunningHost::publishedMainWindow()), oldId);
+
+  // Once the old one has ended, it becomes the running host.
+  HostProcess::quitRunningInstance();
+  ASSERT_NE(m_host->process().wait(), static_cast<DWORD>(STILL_ACTIVE));
+  const ULONGLONG takeOver = ::GetTickCount64() + HostProcess::kLongWait;
+  while (windowProcess(RunningHost::publishedMainWindow()) != successor.id() && ::GetTickCount64() < takeOver) {
+    ::Sleep(50);
+  }
+  EXPECT_EQ(windowProcess(RunningHost::publishedMainWindow()), successor.id());
+  EXPECT_TRUE(RunningHost::instanceRunning());
+
+  // And it ends as the running host does.
+  EXPECT_EQ(HostProcess::quitRunningInstance(), 1u);
+  EXPECT_TRUE(successor.waitEnded(HostProcess::kLongWait));
 }
 
 }  // namespace

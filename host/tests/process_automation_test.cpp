@@ -7,6 +7,7 @@
 #include "ComPtr.h"
 #include "DispatchCall.h"
 #include "HostProcess.h"
+#include "RegisteredProgramTest.h"
 #include "RegistryReader.h"
 #include "RunningHost.h"
 #include "UniqueHandle.h"
@@ -19,15 +20,6 @@
 #include <string>
 
 namespace {
-
-// The program registered once for the suite, as an installer leaves it.
-class RegisteredProgramTest : public testing::Test {
-protected:
-  static void SetUpTestSuite() {
-    HostProcess registration(L"/RegServer");
-    ASSERT_EQ(registration.wait(), 0u);
-  }
-};
 
 class AutomationTest : public RegisteredProgramTest {
 protected:
