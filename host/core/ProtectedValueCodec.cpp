@@ -36,8 +36,8 @@ constexpr Blowfish::Block kAccessIv = {0x24, 0xC2, 0x97, 0x64, 0xE4, 0x7C, 0xDE,
 // The flag of the "LogIn" code's flag list.
 constexpr int kLogInFlag = 1;
 
-using CryptProvider =
-    UniqueHandle<ZeroInvalidTraits<HCRYPTPROV, [](HCRYPTPROV h) { ::CryptReleaseContext(h, 0); }>>;
+void releaseCryptProvider(HCRYPTPROV provider) noexcept { ::CryptReleaseContext(provider, 0); }
+using CryptProvider = UniqueHandle<ZeroInvalidTraits<HCRYPTPROV, &releaseCryptProvider>>;
 
 using CryptHash = UniqueHandle<ZeroInvalidTraits<HCRYPTHASH, &::CryptDestroyHash>>;
 

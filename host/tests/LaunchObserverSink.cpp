@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr const wchar_t* kRestartVariable = L"MIRDEX_LAUNCH_OBSERVER_RESTART";
+
 std::wstring environment(const wchar_t* name) {
   wchar_t value[MAX_PATH] = {};
   const DWORD length = ::GetEnvironmentVariableW(name, value, MAX_PATH);
@@ -42,22 +44,26 @@ STDMETHODIMP LaunchObserverSink::Invoke(DISPID id, REFIID, LCID, WORD flags, DIS
   IDispatch* const framework = V_DISPATCH(&params->rgvarg[0]);
   try {
     append(describe(id == 1 ? L"event" : L"handler", framework));
+    if (id != 1) return S_OK;
+    if (!m_restarted && !environment(kRestartVariable).empty()) {
+      m_restarted = true;
+      // Asked once: the program the restart starts inherits this
+      // environment and must not restart in turn.
+      ::SetEnvironmentVariableW(kRestartVariable, nullptr);
+      restart(framework);
+    }
+    if (!m_held) {
+      m_held = true;
+      const std::wstring hold = environment(L"MIRDEX_LAUNCH_OBSERVER_HOLD");
+      if (!hold.empty()) {
+        KernelHandle release(::OpenEventW(SYNCHRONIZE, FALSE, hold.c_str()));
+        if (release) ::WaitForSingleObject(release.get(), 60000);
+      }
+    }
+    return S_OK;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
-  if (id == 1 && !m_restarted) {
-    m_restarted = true;
-    if (!environment(L"MIRDEX_LAUNCH_OBSERVER_RESTART").empty()) restart(framework);
-  }
-  if (id == 1 && !m_held) {
-    m_held = true;
-    const std::wstring hold = environment(L"MIRDEX_LAUNCH_OBSERVER_HOLD");
-    if (!hold.empty()) {
-      KernelHandle release(::OpenEventW(SYNCHRONIZE, FALSE, hold.c_str()));
-      if (release) ::WaitForSingleObject(release.get(), 60000);
-    }
-  }
-  return S_OK;
 }
 
 void LaunchObserverSink::restart(IDispatch* framework) noexcept {

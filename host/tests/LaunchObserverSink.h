@@ -10,8 +10,9 @@
 // name=[a,b], joined with ';'. The fields come from the controller's
 // GetLaunchString (keep) at the time of the call.
 //
-// When MIRDEX_LAUNCH_OBSERVER_RESTART is set, the first event call asks
-// the controller to Restart, as the main page would.
+// When MIRDEX_LAUNCH_OBSERVER_RESTART is set, the first event call removes
+// it from the host's environment and asks the controller to Restart, as the
+// main page would.
 //
 // When MIRDEX_LAUNCH_OBSERVER_HOLD names an event, the first event call
 // waits (up to a minute) until that event is set before it returns,

@@ -127,33 +127,6 @@ TEST_F(LaunchProcessTest, TwoLaunchesBeforeTheMonitorLooksAgainDeliverOnlyTheLas
   EXPECT_FALSE(launchString());
 }
 
-// A host this test did not start itself, ended when the test is through
-// with it: by the quit switch as a user would, then by force.
-class AdoptedHost {
-public:
-  explicit AdoptedHost(DWORD id)
-      : m_id(id), m_process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id)) {}
-  ~AdoptedHost() {
-    if (!running()) return;
-    HostProcess::quitRunningInstance();
-    if (::WaitForSingleObject(m_process.get(), 30000) == WAIT_OBJECT_0) return;
-    ::TerminateProcess(m_process.get(), 0xDEAD);
-    ::WaitForSingleObject(m_process.get(), 30000);
-  }
-  AdoptedHost(const AdoptedHost&) = delete;
-  AdoptedHost& operator=(const AdoptedHost&) = delete;
-
-  DWORD id() const noexcept { return m_id; }
-  bool running() const noexcept { return m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT; }
-  bool waitEnded(DWORD timeoutMs) const noexcept {
-    return m_process && ::WaitForSingleObject(m_process.get(), timeoutMs) == WAIT_OBJECT_0;
-  }
-
-private:
-  DWORD m_id;
-  KernelHandle m_process;
-};
-
 // The ids of the running Mirdex.exe processes.
 std::vector<DWORD> hostProcessIds() {
   std::vector<DWORD> ids;
@@ -175,11 +148,47 @@ DWORD windowProcess(HWND window) {
   return owner;
 }
 
+// The Mirdex.exe processes that appear after this object is made, whoever
+// starts them. Those still running when it goes are ended, by the quit
+// switch as a user would end them, then by force, so that a failing test
+// leaves no host behind for the next one.
+class LaterHosts {
+public:
+  LaterHosts() : m_before(hostProcessIds()) {}
+  ~LaterHosts() {
+    for (int attempt = 0; attempt < 3 && !running().empty(); ++attempt) {
+      HostProcess::quitRunningInstance();
+      ::Sleep(1000);
+    }
+    for (DWORD id : running()) {
+      const KernelHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+      if (process && ::TerminateProcess(process.get(), 0xDEAD)) ::WaitForSingleObject(process.get(), 30000);
+    }
+  }
+  LaterHosts(const LaterHosts&) = delete;
+  LaterHosts& operator=(const LaterHosts&) = delete;
+
+  // Those running now.
+  std::vector<DWORD> running() const {
+    std::vector<DWORD> ids = hostProcessIds();
+    std::erase_if(ids, [this](DWORD id) { return std::find(m_before.begin(), m_before.end(), id) != m_before.end(); });
+    return ids;
+  }
+
+private:
+  std::vector<DWORD> m_before;
+};
+
+bool processRunning(const KernelHandle& process) {
+  return process && ::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
+
 TEST_F(LaunchProcessTest, RestartStartsAProgramThatTakesOverOnceThisOneHasEnded) {
   // The observer stands in for the page: at the first announcement it asks
   // the controller to restart.
   const EnvironmentOverride restart(L"MIRDEX_LAUNCH_OBSERVER_RESTART", L"1");
   const EnvironmentOverride level(L"MIRDEX_LOG_LEVEL", L"debug");
+  const LaterHosts later;
   const HostLog log;
   startHost();
   const DWORD oldId = m_host->process().id();
@@ -187,7 +196,20 @@ TEST_F(LaunchProcessTest, RestartStartsAProgramThatTakesOverOnceThisOneHasEnded)
 
   HostProcess launch(L"launch mirdex://restart");
   EXPECT_EQ(launch.wait(), 1u);
-  ASSERT_TRUE(waitForAnnouncements(2));
+
+  // The new process, started by the old one.
+  std::vector<DWORD> others;
+  const ULONGLONG end = ::GetTickCount64() + HostProcess::kLongWait;
+  while (others.empty() && ::GetTickCount64() < end) {
+    others = later.running();
+    std::erase_if(others, [&](DWORD id) { return id == oldId || id == launch.id(); });
+    if (others.empty()) ::Sleep(50);
+  }
+  ASSERT_EQ(others.size(), 1u);
+  const DWORD successorId = others.front();
+  const KernelHandle successor(::OpenProcess(SYNCHRONIZE, FALSE, successorId));
+  ASSERT_TRUE(successor);
+
   std::vector<std::string> lines;
   ASSERT_TRUE(log.waitFor("CFrameworkController::Restart(): leave", lines));
   const std::string started = "CFrameworkController::Restart(): ";
@@ -196,21 +218,9 @@ TEST_F(LaunchProcessTest, RestartStartsAProgramThatTakesOverOnceThisOneHasEnded)
     return line.find(started) != std::string::npos && line.ends_with(arguments);
   })) << "no line naming the program and " << arguments;
 
-  // The new process, started by the old one.
-  std::vector<DWORD> others;
-  const ULONGLONG end = ::GetTickCount64() + HostProcess::kLongWait;
-  while (others.empty() && ::GetTickCount64() < end) {
-    for (DWORD id : hostProcessIds()) {
-      if (id != oldId && id != launch.id()) others.push_back(id);
-    }
-    if (others.empty()) ::Sleep(50);
-  }
-  ASSERT_EQ(others.size(), 1u);
-  const AdoptedHost successor(others.front());
-
   // It waits while the old one runs: the old window stays the published one.
   ::Sleep(2000);
-  EXPECT_TRUE(successor.running());
+  EXPECT_TRUE(processRunning(successor));
   EXPECT_EQ(RunningHost::publishedMainWindow(), oldWindow);
   EXPECT_EQ(windowProcess(RunningHost::publishedMainWindow()), oldId);
 
@@ -218,15 +228,15 @@ TEST_F(LaunchProcessTest, RestartStartsAProgramThatTakesOverOnceThisOneHasEnded)
   HostProcess::quitRunningInstance();
   ASSERT_NE(m_host->process().wait(), static_cast<DWORD>(STILL_ACTIVE));
   const ULONGLONG takeOver = ::GetTickCount64() + HostProcess::kLongWait;
-  while (windowProcess(RunningHost::publishedMainWindow()) != successor.id() && ::GetTickCount64() < takeOver) {
+  while (windowProcess(RunningHost::publishedMainWindow()) != successorId && ::GetTickCount64() < takeOver) {
     ::Sleep(50);
   }
-  EXPECT_EQ(windowProcess(RunningHost::publishedMainWindow()), successor.id());
+  EXPECT_EQ(windowProcess(RunningHost::publishedMainWindow()), successorId);
   EXPECT_TRUE(RunningHost::instanceRunning());
 
   // And it ends as the running host does.
   EXPECT_EQ(HostProcess::quitRunningInstance(), 1u);
-  EXPECT_TRUE(successor.waitEnded(HostProcess::kLongWait));
+  EXPECT_EQ(::WaitForSingleObject(successor.get(), HostProcess::kLongWait), WAIT_OBJECT_0);
 }
 
 }  // namespace

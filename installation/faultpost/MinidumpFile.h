@@ -78,6 +78,8 @@ public:
   bool hasStream(ULONG type) const;
 
   Lookup exception(Exception& out) const;
+  // The lists are cleared first: a stream that is missing or damaged
+  // leaves them empty or partly filled.
   Lookup threads(std::vector<Thread>& out) const;
   Lookup modules(std::vector<Module>& out) const;
   Lookup systemInfo(SystemInfo& out) const;
