@@ -1,5 +1,6 @@
 #include "HostStartBench.h"
 
+#include "HostProcess.h"
 #include "UniqueHandle.h"
 
 #include <windows.h>
@@ -13,29 +14,6 @@ namespace {
 
 constexpr int kRuns = 5;
 constexpr DWORD kShowTimeoutMs = 60000;
-
-std::wstring programPath() {
-  // The build gives the path as the build machine sees it; under Wine a
-  // path from the file-system root is drive Z:.
-  std::wstring path = L"" MIRDEX_EXE_PATH;
-  if (!path.empty() && path.front() == L'/') path.insert(0, L"Z:");
-  std::replace(path.begin(), path.end(), L'/', L'\\');
-  return path;
-}
-
-KernelHandle startHost(const std::wstring& arguments, DWORD& processId) {
-  std::wstring line = L"\"" + programPath() + L"\" " + arguments;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-    return {};
-  }
-  KernelHandle thread(info.hThread);
-  processId = info.dwProcessId;
-  return KernelHandle(info.hProcess);
-}
 
 struct WindowSearch {
   DWORD processId;
@@ -57,43 +35,32 @@ HWND visibleWindow(DWORD processId) {
   return search.found;
 }
 
-void quitHost(HANDLE host, HWND window) {
-  // A loaded page enables the window's input; the built-in page shown
-  // without a "UI" service does not, and a disabled window ignores the
-  // quit switch's SC_CLOSE.
-  if (window) ::EnableWindow(window, TRUE);
-  DWORD id = 0;
-  KernelHandle quit = startHost(L"quit", id);
-  if (quit) ::WaitForSingleObject(quit.get(), kShowTimeoutMs);
-  if (::WaitForSingleObject(host, kShowTimeoutMs) != WAIT_OBJECT_0) {
-    ::TerminateProcess(host, 1);
-    ::WaitForSingleObject(host, kShowTimeoutMs);
-  }
-}
-
 // Milliseconds from the start until the window shows; negative on failure.
 double oneStart() {
   LARGE_INTEGER freq, start, now;
   ::QueryPerformanceFrequency(&freq);
   ::QueryPerformanceCounter(&start);
-  DWORD id = 0;
-  KernelHandle host = startHost(L"nosplash", id);
-  if (!host) return -1;
+  HostProcess host(L"nosplash");
+  if (!host.started()) return -1;
   double ms = -1;
   HWND window = nullptr;
   for (;;) {
     ::QueryPerformanceCounter(&now);
     const double elapsed = static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 /
                            static_cast<double>(freq.QuadPart);
-    window = visibleWindow(id);
+    window = visibleWindow(host.id());
     if (window) {
       ms = elapsed;
       break;
     }
-    if (elapsed > kShowTimeoutMs || ::WaitForSingleObject(host.get(), 0) == WAIT_OBJECT_0) break;
+    if (elapsed > kShowTimeoutMs || !host.running()) break;
     ::Sleep(1);
   }
-  quitHost(host.get(), window);
+  // A loaded page enables the window's input; the built-in page shown
+  // without a "UI" service does not, and a disabled window ignores the
+  // quit switch's SC_CLOSE.
+  if (window) ::EnableWindow(window, TRUE);
+  host.stop();
   return ms;
 }
 

@@ -2,7 +2,7 @@
 // Mirdex.exe started by a test as a process of its own. A host still
 // running when the object goes is ended: first as a user would end it (a
 // start with the quit switch), then by force.
-#include "UniqueHandle.h"
+#include "TestProcess.h"
 
 #include <windows.h>
 
@@ -10,8 +10,7 @@
 
 class HostProcess {
 public:
-  // Generous: Wine starts processes slowly on a busy machine.
-  static constexpr DWORD kLongWait = 60000;
+  static constexpr DWORD kLongWait = TestProcess::kLongWait;
 
   // Starts the program with the arguments (a command-line tail, quoted by
   // the caller where needed).
@@ -20,14 +19,14 @@ public:
   HostProcess(const HostProcess&) = delete;
   HostProcess& operator=(const HostProcess&) = delete;
 
-  bool started() const noexcept { return static_cast<bool>(m_process); }
-  DWORD id() const noexcept { return m_id; }
-  HANDLE handle() const noexcept { return m_process.get(); }
-  const std::wstring& commandLine() const noexcept { return m_commandLine; }
+  bool started() const noexcept { return m_process.started(); }
+  DWORD id() const noexcept { return m_process.id(); }
+  HANDLE handle() const noexcept { return m_process.handle(); }
+  const std::wstring& commandLine() const noexcept { return m_process.commandLine(); }
 
   // The exit code, or STILL_ACTIVE when the process has not ended in time.
-  DWORD wait(DWORD timeoutMs = kLongWait) const noexcept;
-  bool running() const noexcept;
+  DWORD wait(DWORD timeoutMs = kLongWait) const noexcept { return m_process.wait(timeoutMs); }
+  bool running() const noexcept { return m_process.running(); }
 
   // Ends a running host: the quit switch, then force.
   void stop() noexcept;
@@ -38,7 +37,5 @@ public:
   static DWORD quitRunningInstance() noexcept;
 
 private:
-  KernelHandle m_process;
-  DWORD m_id = 0;
-  std::wstring m_commandLine;
+  TestProcess m_process;
 };

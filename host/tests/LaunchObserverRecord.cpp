@@ -1,5 +1,6 @@
 #include "LaunchObserverRecord.h"
 
+#include "BuildPath.h"
 #include "HostProcess.h"
 #include "LaunchObserver.h"
 
@@ -24,7 +25,7 @@ constexpr const wchar_t* kFileVariable = L"MIRDEX_LAUNCH_OBSERVER_LOG";
 }  // namespace
 
 LaunchObserverRecord::LaunchObserverRecord(const char* dllPath) {
-  m_registrar.addReplacement(L"MODULE", windowsPath(dllPath));
+  m_registrar.addReplacement(L"MODULE", BuildPath::windows(dllPath));
   m_registrar.addReplacement(L"CLSID", LaunchObserver::kClassIdText);
   m_registration = m_registrar.write(kEntries);
   wchar_t folder[MAX_PATH] = {};
@@ -71,11 +72,4 @@ bool LaunchObserverRecord::waitFor(size_t count) const {
     ::Sleep(1);
   }
   return true;
-}
-
-std::wstring LaunchObserverRecord::windowsPath(const char* path) {
-  std::wstring out;
-  for (const char* c = path; *c; ++c) out.push_back(*c == '/' ? L'\\' : static_cast<wchar_t>(*c));
-  if (!out.empty() && out.front() == L'\\') out.insert(0, L"Z:");
-  return out;
 }

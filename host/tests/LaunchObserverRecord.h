@@ -38,9 +38,6 @@ public:
   // Waits (generously) until at least count announcements are recorded.
   bool waitFor(size_t count) const;
 
-  // A path of the build machine as Wine sees it (the root is drive Z:).
-  static std::wstring windowsPath(const char* path);
-
 private:
   Registrar m_registrar;
   HRESULT m_registration = E_FAIL;

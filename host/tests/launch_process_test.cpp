@@ -15,7 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tlhelp32.h>
 #include <wtypes.h>
 
 #include <memory>
@@ -128,19 +127,7 @@ TEST_F(LaunchProcessTest, TwoLaunchesBeforeTheMonitorLooksAgainDeliverOnlyTheLas
 }
 
 // The ids of the running Mirdex.exe processes.
-std::vector<DWORD> hostProcessIds() {
-  std::vector<DWORD> ids;
-  const KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return ids;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
-    if (::CompareStringOrdinal(entry.szExeFile, -1, L"Mirdex.exe", -1, TRUE) == CSTR_EQUAL) {
-      ids.push_back(entry.th32ProcessID);
-    }
-  }
-  return ids;
-}
+std::vector<DWORD> hostProcessIds() { return TestProcess::idsNamed(L"Mirdex.exe"); }
 
 DWORD windowProcess(HWND window) {
   DWORD owner = 0;

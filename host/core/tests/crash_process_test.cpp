@@ -22,7 +22,6 @@
 #include <windows.h>
 
 #include <dbghelp.h>
-#include <tlhelp32.h>
 
 #include <cstdint>
 #include <optional>
@@ -268,14 +267,8 @@ public:
   StaleClassObjectsCleaner(const StaleClassObjectsCleaner&) = delete;
   StaleClassObjectsCleaner& operator=(const StaleClassObjectsCleaner&) = delete;
   ~StaleClassObjectsCleaner() {
-    const KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
-         more = ::Process32NextW(snapshot.get(), &entry)) {
-      if (::CompareStringOrdinal(entry.szExeFile, -1, L"rpcss.exe", -1, TRUE) != CSTR_EQUAL) continue;
-      const KernelHandle service(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    for (DWORD id : TestProcess::idsNamed(L"rpcss.exe")) {
+      const KernelHandle service(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
       if (service && ::TerminateProcess(service.get(), 0)) ::WaitForSingleObject(service.get(), 5000);
     }
   }

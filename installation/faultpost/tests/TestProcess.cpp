@@ -1,8 +1,11 @@
 #include "TestProcess.h"
 
+#include <tlhelp32.h>
+
 TestProcess::TestProcess(const std::wstring& program, const std::wstring& arguments) {
-  std::wstring commandLine = L"\"" + program + L"\"";
-  if (!arguments.empty()) commandLine += L" " + arguments;
+  m_commandLine = L"\"" + program + L"\"";
+  if (!arguments.empty()) m_commandLine += L" " + arguments;
+  std::wstring commandLine = m_commandLine;  // CreateProcessW may write to it
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
@@ -34,4 +37,18 @@ void TestProcess::terminate() noexcept {
   if (!running()) return;
   ::TerminateProcess(m_process.get(), 0xDEAD);
   ::WaitForSingleObject(m_process.get(), kLongWait);
+}
+
+std::vector<DWORD> TestProcess::idsNamed(const wchar_t* fileName) {
+  std::vector<DWORD> ids;
+  const KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return ids;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+    if (::CompareStringOrdinal(entry.szExeFile, -1, fileName, -1, TRUE) == CSTR_EQUAL) {
+      ids.push_back(entry.th32ProcessID);
+    }
+  }
+  return ids;
 }

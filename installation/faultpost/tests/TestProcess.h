@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 class TestProcess {
 public:
@@ -24,13 +25,19 @@ public:
   DWORD id() const noexcept { return m_id; }
   DWORD mainThreadId() const noexcept { return m_mainThreadId; }
   ULONGLONG startTick() const noexcept { return m_startTick; }
+  // The command line it was started with.
+  const std::wstring& commandLine() const noexcept { return m_commandLine; }
 
   // The exit code, or STILL_ACTIVE when the process has not ended in time.
   DWORD wait(DWORD timeoutMs = kLongWait) const noexcept;
   bool running() const noexcept;
   void terminate() noexcept;
 
+  // The ids of the running processes whose program file has this name.
+  static std::vector<DWORD> idsNamed(const wchar_t* fileName);
+
 private:
+  std::wstring m_commandLine;
   KernelHandle m_process;
   DWORD m_id = 0;
   DWORD m_mainThreadId = 0;
